@@ -1,0 +1,143 @@
+// The text file: text-mode line rules over the C library, identical on Windows and the host.
+#include "fw/TextFile.h"
+
+#include <ctime>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <share.h>
+#else
+#include <sys/file.h>
+#endif
+
+namespace fw {
+
+namespace {
+constexpr int kCtrlZ = 0x1A;
+} // namespace
+
+TextFile::~TextFile() { Close(); }
+
+bool TextFile::Open(const std::string& path) {
+    Close();
+    if (path.empty()) {
+        return false;
+    }
+#ifdef _WIN32
+    // Deny every other opener, as the framework's exclusive text file does.
+    m_file = _fsopen(path.c_str(), "rb", _SH_DENYRW);
+#else
+    m_file = std::fopen(path.c_str(), "rb");
+    if (m_file != nullptr) {
+        struct stat st {};
+        // A folder opens on the host but is no text file; another holder of the lock refuses us.
+        if (fstat(fileno(m_file), &st) != 0 || !S_ISREG(st.st_mode) ||
+            flock(fileno(m_file), LOCK_EX | LOCK_NB) != 0) {
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+#endif
+    m_atEnd = false;
+    return m_file != nullptr;
+}
+
+int TextFile::NextByte() {
+    if (m_atEnd) {
+        return EOF;
+    }
+    const int c = std::fgetc(m_file);
+    if (c == EOF || c == kCtrlZ) {
+        m_atEnd = true;
+        return EOF;
+    }
+    return c;
+}
+
+bool TextFile::ReadString(std::string& line) {
+    line.clear();
+    if (m_file == nullptr) {
+        return false;
+    }
+    bool any = false;
+    for (;;) {
+        const int c = NextByte();
+        if (c == EOF) {
+            return any;
+        }
+        any = true;
+        if (c == '\n') {
+            return true;
+        }
+        if (c == '\r') {
+            const int next = NextByte();
+            if (next == '\n') {
+                return true;
+            }
+            if (next != EOF) {
+                std::ungetc(next, m_file); // a lone CR stays in the line
+            }
+        }
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+void TextFile::SeekToBegin() {
+    if (m_file != nullptr) {
+        std::fseek(m_file, 0, SEEK_SET);
+        m_atEnd = false;
+    }
+}
+
+void TextFile::Close() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+}
+
+bool TextFile::ToLocalTime(long long secondsSince1970, LocalTime* time) {
+    *time = LocalTime{};
+    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    if (static_cast<long long>(t) != secondsSince1970 || secondsSince1970 < 0) {
+        return false;
+    }
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &t) != 0) {
+        return false;
+    }
+#else
+    if (localtime_r(&t, &local) == nullptr) {
+        return false;
+    }
+#endif
+    time->year = local.tm_year + 1900;
+    time->month = local.tm_mon + 1;
+    time->day = local.tm_mday;
+    time->hour = local.tm_hour;
+    time->minute = local.tm_min;
+    time->second = local.tm_sec;
+    return true;
+}
+
+bool TextFile::GetModificationTime(LocalTime* time) const {
+    *time = LocalTime{};
+    if (m_file == nullptr) {
+        return false;
+    }
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (_fstat64(_fileno(m_file), &st) != 0) {
+        return false;
+    }
+#else
+    struct stat st {};
+    if (fstat(fileno(m_file), &st) != 0) {
+        return false;
+    }
+#endif
+    return ToLocalTime(static_cast<long long>(st.st_mtime), time);
+}
+
+} // namespace fw

@@ -1,0 +1,120 @@
+// The host's dialog window: a model of the template's controls that the program drives and a
+// test inspects and clicks, as a user would.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "fw/Dialog.h"
+#include "fw/DialogTemplate.h"
+
+namespace fw {
+
+namespace host {
+class HostUi;
+
+// What a WM_CTLCOLOR handler did to a control's device context.
+struct DrawState {
+    HFONT font = nullptr;
+    bool textColorSet = false;
+    COLORREF textColor = 0;
+    int bkMode = 0;
+};
+
+struct ControlModel {
+    int id = 0;
+    std::string className;
+    std::string text;
+    int iconId = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT dialogUnits{0, 0, 0, 0}; // left, top, right, bottom in dialog units
+    HWND hwnd = nullptr;
+    bool enabled = true;
+    bool visible = true;
+    bool checked = false;
+    // Rich edit state.
+    bool autoUrlDetect = false;
+    DWORD eventMask = 0;
+    CHARRANGE selection{0, 0};
+    // The colouring of the last paint.
+    DrawState draw;
+
+    bool IsRadio() const;
+    bool IsPushButton() const;
+    bool IsRichEdit() const { return className == "RichEdit20A"; }
+};
+
+struct MenuItem {
+    UINT id;
+    std::string text;
+    bool separator;
+    bool enabled;
+};
+} // namespace host
+
+class DialogWindow {
+public:
+    DialogWindow(Dialog& dialog, const DialogTemplate& dialogTemplate, host::HostUi& ui);
+    ~DialogWindow();
+
+    Dialog& dialog() { return m_dialog; }
+    HWND hwnd() const { return m_hwnd; }
+    host::HostUi& ui() { return m_ui; }
+
+    // Sends a message: the dialog's message map first, then the dialog manager's own handling.
+    LRESULT send(UINT message, WPARAM wParam, LPARAM lParam);
+
+    host::ControlModel* find(int id);
+    const host::ControlModel* find(int id) const;
+    host::ControlModel* findByHandle(HWND hwnd);
+    std::vector<host::ControlModel>& controls() { return m_controls; }
+    const std::vector<host::ControlModel>& controls() const { return m_controls; }
+
+    // What a user does.
+    void click(int id);
+    void pressEscape();
+    void pressEnter();
+    void systemCommand(UINT id);
+    void focusControl(int id);
+    // A mouse event on a marked link of a rich edit control: the control's EN_LINK notification.
+    LRESULT linkEvent(int id, UINT mouseMessage, CHARRANGE range);
+    // The ranges the rich edit control marks as links (web addresses) in its text.
+    std::vector<CHARRANGE> linkRanges(int id) const;
+    // Repaints: every control's colouring is asked of the dialog as the window manager does.
+    void paint();
+
+    // Window state.
+    std::string caption;
+    RECT windowRect{0, 0, 0, 0};
+    bool iconic = false;
+    bool visible = false;
+    HICON bigIcon = nullptr;
+    bool hasSystemMenu = false;
+    std::vector<host::MenuItem> systemMenu;
+    int focusId = 0;
+    bool ended = false;
+    int endCode = 0;
+    bool destroyed = false;
+    int invalidations = 0;
+    int updates = 0;
+    int paints = 0;
+    int iconPaints = 0;
+    int iconErases = 0;
+    int lastIconX = 0;
+    int lastIconY = 0;
+
+    LRESULT controlMessageFor(host::ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam) {
+        return controlMessage(control, message, wParam, lParam);
+    }
+
+private:
+    LRESULT controlMessage(host::ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam);
+
+    Dialog& m_dialog;
+    const DialogTemplate& m_template;
+    host::HostUi& m_ui;
+    HWND m_hwnd;
+    std::vector<host::ControlModel> m_controls;
+};
+
+} // namespace fw

@@ -1,0 +1,91 @@
+// The host's user interface: a message queue, recorded message boxes, a virtual screen and the
+// hooks through which a test plays the user.
+#pragma once
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fw/Ui.h"
+
+namespace fw {
+class Dialog;
+class DialogWindow;
+} // namespace fw
+
+namespace fw::host {
+
+struct MessageBoxRecord {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+struct QueuedMessage {
+    HWND target;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class HostUi : public Ui {
+public:
+    HostUi();
+    ~HostUi() override;
+
+    void beginWaitCursor() override;
+    void endWaitCursor() override;
+    bool pumpMessage() override;
+    int getSystemMetrics(int index) override;
+    int screenDpiY() override { return m_dpiY; }
+    int messageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+    HICON loadIcon(int resourceId) override;
+
+    // The virtual screen.
+    void setScreenSize(int width, int height) {
+        m_screenWidth = width;
+        m_screenHeight = height;
+    }
+    void setDpiY(int dpi) { m_dpiY = dpi; }
+
+    // Called when a dialog enters its modal loop: the test plays the user there and ends the
+    // dialog. Without it, the dialog works off its queue and is then closed with Escape.
+    std::function<void(Dialog&)> onModal;
+    // Called for each message box before it is answered with OK.
+    std::function<void(const MessageBoxRecord&)> onMessageBox;
+    // Called each time the program pumps one message, before the message is taken.
+    std::function<void()> onPump;
+
+    const std::vector<MessageBoxRecord>& messageBoxes() const { return m_messageBoxes; }
+    void clearMessageBoxes() { m_messageBoxes.clear(); }
+    int waitCursorDepth() const { return m_waitDepth; }
+    int waitCursorBegins() const { return m_waitBegins; }
+    int pumpedMessages() const { return m_pumped; }
+    std::deque<QueuedMessage>& queue() { return m_queue; }
+
+    // The backend's bookkeeping of open dialog windows and fake handles.
+    void post(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND newHandle();
+    void registerWindow(HWND hwnd, DialogWindow* window);
+    void unregisterWindow(HWND hwnd);
+    DialogWindow* windowOf(HWND hwnd) const;
+
+private:
+    int m_screenWidth = 1024;
+    int m_screenHeight = 768;
+    int m_dpiY = 96;
+    int m_waitDepth = 0;
+    int m_waitBegins = 0;
+    int m_pumped = 0;
+    std::uintptr_t m_nextHandle = 0x1000;
+    std::vector<MessageBoxRecord> m_messageBoxes;
+    std::deque<QueuedMessage> m_queue;
+    std::map<HWND, DialogWindow*> m_windows;
+};
+
+// The host UI of the current application object; null when it has none.
+HostUi* CurrentHostUi();
+
+} // namespace fw::host

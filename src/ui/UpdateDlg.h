@@ -1,0 +1,71 @@
+// CUpdateDlg: the main update dialog, the hub that owns the serial port and every update's state.
+#pragma once
+#include <string>
+
+#include "fw/Dialog.h"
+#include "serial/SerialPort.h"
+#include "ui/resource.h"
+
+// The device's name as it stands in titles and messages.
+#define DEVICE_NAME "Keystrand SM"
+
+// Private message bound to the update run.
+#define WM_RUN_UPDATE 0x0465
+
+class CUpdateDlg : public fw::Dialog {
+public:
+    explicit CUpdateDlg(fw::Dialog* parent = nullptr);
+    ~CUpdateDlg() override;
+
+    // Frame and handlers of the dialog itself.
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HICON OnQueryDragIcon();
+    HBRUSH OnCtlColor(HDC dc, int controlId, UINT kind);
+    void OnDone();
+    void OnDestroy();
+    void OnContactInfo();
+    void OnDetailedInstructions();
+
+    // Firmware package.
+    BOOL LoadFirmwarePackage();
+    BOOL CheckFirmwareFile();
+
+    // Port discovery and selection.
+    void EnumerateSerialPorts();
+    void EnablePortButtons();
+    void OnRefreshSerialPorts();
+
+    // Port loan from the companion test program.
+    void RequestPortLoan(int nPort);
+    void ReturnPortLoan();
+
+    // The update: boot-loader entry, run, transfer and its clean-up.
+    void OnBeginUpdate();
+    LRESULT OnRunUpdate(WPARAM wParam, LPARAM lParam);
+    void TransferHexFile();
+    void ResetAfterUpdate();
+
+    // True while an update runs; commands that would end the dialog are ignored meanwhile.
+    bool UpdateInProgress() const { return m_bUpdateRunning; }
+
+    CSerialPort m_serialPort;
+    std::string m_strProgramDir;
+    std::string m_strFirmwareVersion;
+    std::string m_strHexFileName;
+    fw::Font m_headlineFont;
+    int m_nRowCount;
+    HKEY m_hSerialCommKey;
+    BOOL m_portPresent[12];
+    int m_nLoanPort;
+    HICON m_hIcon;
+
+protected:
+    FW_DECLARE_MESSAGE_MAP()
+
+private:
+    void SetUpdateCommandsLocked(bool locked);
+    bool m_bUpdateRunning = false;
+};

@@ -1,0 +1,43 @@
+// Resource numbers of the dialogs, their controls, the icon and the system-menu command.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDD_UPDATE_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDM_ABOUTBOX 0x0010
+
+#define IDC_BEGIN_UPDATE 1006
+#define IDC_BOOTLOADER_VERSION 1007
+#define IDC_FIRMWARE_FILE 1008
+#define IDC_FIRMWARE_VERSION 1009
+#define IDC_ROW_PROGRESS 1010
+#define IDC_UPDATE_RESULT 1011
+#define IDC_REFRESH_PORTS 1012
+#define IDC_ABOUT_NOTICE 1013
+#define IDC_ABOUT_RELEASED 1014
+#define IDC_ABOUT_VERSION 1015
+#define IDC_CONTACT_INFO 1016
+#define IDC_ABOUT_CONTACT 1016
+#define IDC_HEADLINE 1017
+#define IDC_ABOUT_USAGE 1018
+#define IDC_ABOUT_TITLE 1019
+#define IDC_SUPPORT_GROUP 1020
+#define IDC_ABOUT_CONTACT_LABELS 1021
+#define IDC_DETAILED_INSTRUCTIONS 1022
+#define IDC_INSTRUCTIONS 1100
+
+#define IDC_COM1 2001
+#define IDC_COM2 2002
+#define IDC_COM3 2003
+#define IDC_COM4 2004
+#define IDC_COM5 2005
+#define IDC_COM6 2006
+#define IDC_COM7 2007
+#define IDC_COM8 2008
+#define IDC_COM9 2009
+#define IDC_COM10 2010
+#define IDC_COM11 2011
+#define IDC_COM12 2012
+
+// Controls that no code addresses.
+#define IDC_STATIC (-1)

@@ -1,0 +1,31 @@
+// The Intel-HEX record check: one row of a HEX file, parsed and verified.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace intelhex {
+
+enum RecordType : std::uint8_t {
+    kData = 0,
+    kEndOfFile = 1,
+    kExtendedSegmentAddress = 2,
+    kStartSegmentAddress = 3,
+    kExtendedLinearAddress = 4,
+    kStartLinearAddress = 5,
+};
+
+struct HexRecord {
+    std::uint8_t length = 0;
+    std::uint16_t address = 0;
+    std::uint8_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// Parses a row given without its line end. False, leaving record unspecified, when the row is
+// empty, does not begin with ':', holds anything but pairs of hex digits after it, has fewer or
+// more data bytes than its length byte says, has a wrong checksum or an unknown record type, or
+// has a length its type does not allow (end of file 0, extended address 2, start address 4).
+bool ParseHexRecord(const std::string& row, HexRecord* record);
+
+} // namespace intelhex
