@@ -1,0 +1,25 @@
+// fw::win32::WinComm: the comm seam straight onto the Windows kernel's communications functions.
+#pragma once
+#include "fw/Comm.h"
+
+namespace fw::win32 {
+
+// Every call goes to the Windows function of the same name and returns its result. Ports are
+// opened for reading and writing, unshared, without overlapped I/O.
+class WinComm : public Comm {
+public:
+    HANDLE createFile(const char* path) override;
+    BOOL closeHandle(HANDLE h) override;
+    BOOL setupComm(HANDLE h, DWORD inQueue, DWORD outQueue) override;
+    BOOL setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts) override;
+    BOOL setCommState(HANDLE h, const DCB* dcb) override;
+    BOOL setCommMask(HANDLE h, DWORD mask) override;
+    BOOL escapeCommFunction(HANDLE h, DWORD function) override;
+    BOOL purgeComm(HANDLE h, DWORD flags) override;
+    BOOL clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) override;
+    BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) override;
+    BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) override;
+    BOOL getCommModemStatus(HANDLE h, DWORD* status) override;
+};
+
+} // namespace fw::win32
