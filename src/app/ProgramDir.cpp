@@ -38,7 +38,9 @@ std::size_t FindLastChar(const std::string& s, char c, LeadByteTest isLead) {
     return last;
 }
 
-bool SystemLeadByte(unsigned char byte) { return fw::IsDbcsLeadByte(byte); }
+bool SystemLeadByte(unsigned char byte) {
+    return fw::IsDbcsLeadByte(byte);
+}
 
 } // namespace
 

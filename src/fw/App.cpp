@@ -26,9 +26,13 @@ App::~App() {
     }
 }
 
-App* App::Current() { return g_currentApp; }
+App* App::Current() {
+    return g_currentApp;
+}
 
-BOOL App::InitInstance() { return TRUE; }
+BOOL App::InitInstance() {
+    return TRUE;
+}
 
 void App::SetRegistryKey(const std::string& company) {
     if (m_services.profile != nullptr) {
@@ -44,7 +48,8 @@ int App::GetProfileInt(const std::string& section, const std::string& entry, int
 }
 
 bool App::WriteProfileInt(const std::string& section, const std::string& entry, int value) {
-    return m_services.profile != nullptr && m_services.profile->writeProfileInt(section, entry, value);
+    return m_services.profile != nullptr &&
+           m_services.profile->writeProfileInt(section, entry, value);
 }
 
 void App::BeginWaitCursor() {
@@ -63,7 +68,9 @@ void App::EndWaitCursor() {
     }
 }
 
-bool App::PumpMessage() { return m_services.ui != nullptr && m_services.ui->pumpMessage(); }
+bool App::PumpMessage() {
+    return m_services.ui != nullptr && m_services.ui->pumpMessage();
+}
 
 int AfxMessageBox(const std::string& text, UINT type) {
     App* app = App::Current();

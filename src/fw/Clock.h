@@ -13,6 +13,8 @@ public:
 };
 
 // Milliseconds from start to now, correct across a wrap of the counter.
-inline DWORD TicksSince(Clock& clock, DWORD start) { return clock.getTickCount() - start; }
+inline DWORD TicksSince(Clock& clock, DWORD start) {
+    return clock.getTickCount() - start;
+}
 
 } // namespace fw

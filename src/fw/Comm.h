@@ -1,4 +1,5 @@
-// The communications seam: the kernel's serial-port functions on one handle, as CSerialPort uses them.
+// The communications seam: the kernel's serial-port functions on one handle, as CSerialPort uses
+// them.
 #pragma once
 #include "fw/WinTypes.h"
 

@@ -1,4 +1,5 @@
-// Modal dialogs from templates: the framework's dialog class, its control operations and message map.
+// Modal dialogs from templates: the framework's dialog class, its control operations and message
+// map.
 #pragma once
 #include <memory>
 #include <string>
@@ -54,7 +55,8 @@ public:
     virtual void OnOK();
     virtual void OnCancel();
 
-    // Message dispatch through the message maps, most derived first. FALSE when no entry handles it.
+    // Message dispatch through the message maps, most derived first. FALSE when no entry handles
+    // it.
     virtual const MessageMap* GetMessageMap() const;
     static const MessageMap* GetThisMessageMap();
     BOOL DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);

@@ -40,9 +40,13 @@ const MessageMap kDialogMap = {nullptr, kDialogEntries};
 
 } // namespace
 
-const MessageMap* Dialog::GetThisMessageMap() { return &kDialogMap; }
+const MessageMap* Dialog::GetThisMessageMap() {
+    return &kDialogMap;
+}
 
-const MessageMap* Dialog::GetMessageMap() const { return &kDialogMap; }
+const MessageMap* Dialog::GetMessageMap() const {
+    return &kDialogMap;
+}
 
 BOOL Dialog::DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     for (const MessageMap* map = GetMessageMap(); map != nullptr; map = map->base) {

@@ -1,4 +1,5 @@
-// Lead-byte tables: the system's own answer on Windows, fixed tables of the double-byte pages elsewhere.
+// Lead-byte tables: the system's own answer on Windows, fixed tables of the double-byte pages
+// elsewhere.
 #include "fw/Mbcs.h"
 
 #ifdef _WIN32

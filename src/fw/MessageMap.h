@@ -1,4 +1,5 @@
-// Message maps: tables that bind window messages and control commands to a dialog's member functions.
+// Message maps: tables that bind window messages and control commands to a dialog's member
+// functions.
 #pragma once
 #include "fw/WinTypes.h"
 
@@ -33,7 +34,7 @@ struct MessageMap {
         static const ::fw::MessageMapEntry entries[] = {
 
 #define FW_END_MESSAGE_MAP()                                                                       \
-    {0, 0, 0, nullptr}                                                                             \
+    { 0, 0, 0, nullptr }                                                                           \
     }                                                                                              \
     ;                                                                                              \
     static const ::fw::MessageMap map = {BaseClass::GetThisMessageMap(), entries};                 \
@@ -65,24 +66,22 @@ struct MessageMap {
          return result;                                                                            \
      }},
 
-// A message whose handler takes both parameters and gives the result: LRESULT handler(WPARAM, LPARAM).
+// A message whose handler takes both parameters and gives the result: LRESULT handler(WPARAM,
+// LPARAM).
 #define FW_ON_MESSAGE(message, handler)                                                            \
-    {static_cast<UINT>(message), 0, 0,                                                             \
-     [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {                                          \
+    {static_cast<UINT>(message), 0, 0, [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {        \
          return static_cast<ThisClass&>(d).handler(w, l);                                          \
      }},
 
 // A message whose handler takes nothing and returns nothing: void handler().
 #define FW_ON_MESSAGE_VOID(message, handler)                                                       \
-    {static_cast<UINT>(message), 0, 0,                                                             \
-     [](::fw::Dialog& d, WPARAM, LPARAM) -> LRESULT {                                              \
+    {static_cast<UINT>(message), 0, 0, [](::fw::Dialog& d, WPARAM, LPARAM) -> LRESULT {            \
          static_cast<ThisClass&>(d).handler();                                                     \
          return 0;                                                                                 \
      }},
 
 #define FW_ON_WM_SYSCOMMAND()                                                                      \
-    {WM_SYSCOMMAND, 0, 0,                                                                          \
-     [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {                                          \
+    {WM_SYSCOMMAND, 0, 0, [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {                     \
          static_cast<ThisClass&>(d).OnSysCommand(static_cast<UINT>(w), l);                         \
          return 0;                                                                                 \
      }},
@@ -91,16 +90,14 @@ struct MessageMap {
 #define FW_ON_WM_DESTROY() FW_ON_MESSAGE_VOID(WM_DESTROY, OnDestroy)
 
 #define FW_ON_WM_QUERYDRAGICON()                                                                   \
-    {WM_QUERYDRAGICON, 0, 0,                                                                       \
-     [](::fw::Dialog& d, WPARAM, LPARAM) -> LRESULT {                                              \
-         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(d).OnQueryDragIcon());          \
+    {WM_QUERYDRAGICON, 0, 0, [](::fw::Dialog& d, WPARAM, LPARAM) -> LRESULT {                      \
+         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(d).OnQueryDragIcon());           \
      }},
 
 // WM_CTLCOLORSTATIC and its kin: HBRUSH handler(HDC, int controlId, UINT kind).
 #define FW_ON_WM_CTLCOLOR()                                                                        \
-    {WM_CTLCOLORSTATIC, 0, 0,                                                                      \
-     [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {                                          \
-         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(d).OnCtlColor(                  \
-             reinterpret_cast<HDC>(w), d.ControlIdOf(reinterpret_cast<HWND>(l)),                  \
+    {WM_CTLCOLORSTATIC, 0, 0, [](::fw::Dialog& d, WPARAM w, LPARAM l) -> LRESULT {                 \
+         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(d).OnCtlColor(                   \
+             reinterpret_cast<HDC>(w), d.ControlIdOf(reinterpret_cast<HWND>(l)),                   \
              WM_CTLCOLORSTATIC));                                                                  \
      }},

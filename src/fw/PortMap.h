@@ -1,4 +1,5 @@
-// The serial-port map seam: the values of HKLM\Hardware\DeviceMap\SERIALCOMM, read as the registry gives them.
+// The serial-port map seam: the values of HKLM\Hardware\DeviceMap\SERIALCOMM, read as the registry
+// gives them.
 #pragma once
 #include "fw/WinTypes.h"
 

@@ -16,7 +16,9 @@ namespace {
 constexpr int kCtrlZ = 0x1A;
 } // namespace
 
-TextFile::~TextFile() { Close(); }
+TextFile::~TextFile() {
+    Close();
+}
 
 bool TextFile::Open(const std::string& path) {
     Close();

@@ -12,7 +12,8 @@ public:
     // Retrieves one message from the thread's queue, waiting for it, and dispatches it.
     // FALSE when the queue has been told to quit.
     virtual bool pumpMessage() = 0;
-    // GetSystemMetrics: screen size (SM_CXSCREEN, SM_CYSCREEN) and icon size (SM_CXICON, SM_CYICON).
+    // GetSystemMetrics: screen size (SM_CXSCREEN, SM_CYSCREEN) and icon size (SM_CXICON,
+    // SM_CYICON).
     virtual int getSystemMetrics(int index) = 0;
     // Vertical dots per inch of the screen.
     virtual int screenDpiY() = 0;

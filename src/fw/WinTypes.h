@@ -10,10 +10,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <commctrl.h>
 #include <richedit.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <cstdint>
 
@@ -134,7 +134,9 @@ struct ENLINK {
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<uintptr_t>(l) & 0xFFFF))
 #define HIWORD(l) (static_cast<WORD>((static_cast<uintptr_t>(l) >> 16) & 0xFFFF))
-#define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(static_cast<WORD>(l) | (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
+#define MAKEWPARAM(l, h)                                                                           \
+    (static_cast<WPARAM>(static_cast<DWORD>(static_cast<WORD>(l) |                                 \
+                                            (static_cast<DWORD>(static_cast<WORD>(h)) << 16))))
 #define BN_CLICKED 0
 
 #define WM_SETTEXT 0x000C

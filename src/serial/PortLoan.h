@@ -1,4 +1,5 @@
-// The message by which the companion serial test program is asked to lend a port and told it is back.
+// The message by which the companion serial test program is asked to lend a port and told it is
+// back.
 #pragma once
 
 #define COMPANION_WINDOW_TITLE "Fenmoor Serial Test Program"

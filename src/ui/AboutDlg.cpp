@@ -31,8 +31,8 @@ BOOL CAboutDlg::OnInitDialog() {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     fw::Ui* ui = fw::App::Current()->services().ui;
-    const DialogPosition at = ComputeDialogPosition(width, height, ui->getSystemMetrics(SM_CXSCREEN),
-                                                    ui->getSystemMetrics(SM_CYSCREEN));
+    const DialogPosition at = ComputeDialogPosition(
+        width, height, ui->getSystemMetrics(SM_CXSCREEN), ui->getSystemMetrics(SM_CYSCREEN));
     MoveWindow(at.x, at.y, width, height, TRUE);
 
     SetWindowText("About " DEVICE_NAME " Update");
@@ -49,7 +49,8 @@ BOOL CAboutDlg::OnInitDialog() {
     SendDlgItemMessage(IDC_ABOUT_CONTACT, EM_SETEVENTMASK, 0, mask | ENM_LINK);
     CHARRANGE end{kEndOfText, kEndOfText};
     SendDlgItemMessage(IDC_ABOUT_CONTACT, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
-    SendDlgItemMessage(IDC_ABOUT_CONTACT, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(contact.c_str()));
+    SendDlgItemMessage(IDC_ABOUT_CONTACT, EM_REPLACESEL, FALSE,
+                       reinterpret_cast<LPARAM>(contact.c_str()));
     return TRUE;
 }
 

@@ -5,10 +5,20 @@
 namespace {
 
 #define LAYOUT_CONTROL(id, cls, text, style, x, y, w, h, ex)                                       \
-    {id, cls, text, 0, static_cast<DWORD>((style) | WS_CHILD | WS_VISIBLE), static_cast<DWORD>(ex), \
-     x, y, w, h},
+    {                                                                                              \
+        id,                                                                                        \
+        cls,                                                                                       \
+        text,                                                                                      \
+        0,                                                                                         \
+        static_cast<DWORD>((style) | WS_CHILD | WS_VISIBLE),                                       \
+        static_cast<DWORD>(ex),                                                                    \
+        x,                                                                                         \
+        y,                                                                                         \
+        w,                                                                                         \
+        h},
 #define LAYOUT_ICON(id, icon, style, x, y, w, h)                                                   \
-    {id, "Static", nullptr, icon, static_cast<DWORD>((style) | WS_CHILD | WS_VISIBLE), 0, x, y, w, h},
+    {id, "Static", nullptr, icon, static_cast<DWORD>((style) | WS_CHILD | WS_VISIBLE),             \
+     0,  x,        y,       w,    h},
 
 #include "ui/DialogLayouts.h"
 

@@ -68,8 +68,8 @@ BOOL CUpdateDlg::OnInitDialog() {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     fw::Ui* ui = fw::App::Current()->services().ui;
-    const DialogPosition at = ComputeDialogPosition(width, height, ui->getSystemMetrics(SM_CXSCREEN),
-                                                    ui->getSystemMetrics(SM_CYSCREEN));
+    const DialogPosition at = ComputeDialogPosition(
+        width, height, ui->getSystemMetrics(SM_CXSCREEN), ui->getSystemMetrics(SM_CYSCREEN));
     MoveWindow(at.x, at.y, width, height, TRUE);
 
     m_headlineFont.CreatePointFontIndirect(90, FW_BOLD, "Microsoft Sans Serif");
@@ -133,7 +133,9 @@ void CUpdateDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hIcon);
 }
 
-HICON CUpdateDlg::OnQueryDragIcon() { return m_hIcon; }
+HICON CUpdateDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
 
 HBRUSH CUpdateDlg::OnCtlColor(HDC dc, int controlId, UINT kind) {
     HBRUSH brush = DefaultCtlColor(dc, controlId, kind);
@@ -169,8 +171,8 @@ void CUpdateDlg::OnDetailedInstructions() {
     const std::string path = m_strProgramDir + kInstructionsDocument;
     fw::Shell* shell = fw::App::Current()->services().shell;
     if (shell == nullptr || !shell->fileExists(path.c_str())) {
-        MessageBox("Cannot fine the detailed instructions document.     \n" + path + "     ", caption,
-                   MB_OK | MB_ICONEXCLAMATION);
+        MessageBox("Cannot fine the detailed instructions document.     \n" + path + "     ",
+                   caption, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (shell->shellExecute("open", path.c_str(), SW_SHOW) <= 32) {

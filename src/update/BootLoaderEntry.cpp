@@ -77,7 +77,8 @@ void CUpdateDlg::OnBeginUpdate() {
         RequestPortLoan(port);
         if (!m_serialPort.Open(port, 9600, 'N', 8, 1)) {
             char message[96];
-            std::snprintf(message, sizeof message, "Unable to open serial port COM%d               ", port);
+            std::snprintf(message, sizeof message,
+                          "Unable to open serial port COM%d               ", port);
             SetDlgItemText(IDC_UPDATE_RESULT, message);
             MessageBox(message, title, MB_OK | MB_ICONEXCLAMATION);
             ReturnPortLoan();

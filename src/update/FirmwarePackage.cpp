@@ -13,8 +13,8 @@ BOOL CUpdateDlg::LoadFirmwarePackage() {
     const std::string path = m_strProgramDir + kDescriptionFileName;
     fw::TextFile description;
     if (!description.Open(path)) {
-        MessageBox(std::string("Unable to open the firmware description file:     \n") + "     " + path +
-                       "     \n\n" + "Firmware update wil be disabled.",
+        MessageBox(std::string("Unable to open the firmware description file:     \n") + "     " +
+                       path + "     \n\n" + "Firmware update wil be disabled.",
                    caption, MB_OK | MB_ICONEXCLAMATION);
     } else {
         bool bothLines = description.ReadString(m_strFirmwareVersion);
@@ -34,8 +34,8 @@ BOOL CUpdateDlg::LoadFirmwarePackage() {
 BOOL CUpdateDlg::CheckFirmwareFile() {
     fw::TextFile hexFile;
     if (!hexFile.Open(m_strProgramDir + m_strHexFileName)) {
-        MessageBox(std::string("Unable to open the firmware hex file:     \n") + "     " + m_strHexFileName +
-                       "     ",
+        MessageBox(std::string("Unable to open the firmware hex file:     \n") + "     " +
+                       m_strHexFileName + "     ",
                    kPackageCaption, MB_OK | MB_ICONEXCLAMATION);
         EnableDlgItem(IDC_BEGIN_UPDATE, FALSE);
         SetDlgItemText(IDC_FIRMWARE_FILE, "Firmware file  =  " + m_strHexFileName);

@@ -35,7 +35,8 @@ struct HandshakeStep {
     const char* timeoutPhrase;
 };
 
-const HandshakeStep kReadyStep{kReady, "Invalid ready response from the ", "No ready response from the "};
+const HandshakeStep kReadyStep{kReady, "Invalid ready response from the ",
+                               "No ready response from the "};
 const HandshakeStep kXonStep{kXon, "Invalid XON response from the ",
                              "Timeout waiting for XON character from the "};
 const HandshakeStep kXoffStep{kXoff, "Invalid XOFF response from the ",
@@ -65,7 +66,9 @@ std::string FailureBody() {
     return body;
 }
 
-std::string DeviceFailure(const char* phrase) { return std::string(phrase) + DEVICE_NAME ".     "; }
+std::string DeviceFailure(const char* phrase) {
+    return std::string(phrase) + DEVICE_NAME ".     ";
+}
 
 // Ends the wait cursor however the transfer is left.
 class WaitCursor {
@@ -119,7 +122,8 @@ void CUpdateDlg::TransferHexFile() {
         if (result == WaitResult::kCharacter && c == step.awaited) {
             return true;
         }
-        fail(DeviceFailure(result == WaitResult::kTimedOut ? step.timeoutPhrase : step.wrongPhrase));
+        fail(
+            DeviceFailure(result == WaitResult::kTimedOut ? step.timeoutPhrase : step.wrongPhrase));
         return false;
     };
 

@@ -1,7 +1,7 @@
 // Other programs' top-level windows, in memory: titles, visibility and the messages posted to them.
 #pragma once
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -26,7 +26,8 @@ public:
 
     // Adds a window below the others in the stacking order; returns its handle.
     HWND add(const std::string& title, bool visible = true) {
-        HWND h = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x5000 + 16 * (m_windows.size() + 1)));
+        HWND h = reinterpret_cast<HWND>(
+            static_cast<std::uintptr_t>(0x5000 + 16 * (m_windows.size() + 1)));
         m_windows.push_back({h, title, visible});
         return h;
     }

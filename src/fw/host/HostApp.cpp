@@ -5,6 +5,8 @@ namespace fw {
 
 void InitCommonControls() {}
 
-BOOL InitRichEdit2() { return TRUE; }
+BOOL InitRichEdit2() {
+    return TRUE;
+}
 
 } // namespace fw

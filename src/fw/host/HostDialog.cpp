@@ -19,8 +19,8 @@ bool ControlModel::IsRadio() const {
 
 bool ControlModel::IsPushButton() const {
     const DWORD kind = style & 0x0F;
-    return className == "Button" &&
-           (kind == static_cast<DWORD>(BS_PUSHBUTTON) || kind == static_cast<DWORD>(BS_DEFPUSHBUTTON));
+    return className == "Button" && (kind == static_cast<DWORD>(BS_PUSHBUTTON) ||
+                                     kind == static_cast<DWORD>(BS_DEFPUSHBUTTON));
 }
 
 } // namespace host
@@ -43,7 +43,9 @@ host::HostUi& RequireUi() {
     return *ui;
 }
 
-host::DrawState* StateOf(HDC dc) { return reinterpret_cast<host::DrawState*>(dc); }
+host::DrawState* StateOf(HDC dc) {
+    return reinterpret_cast<host::DrawState*>(dc);
+}
 
 } // namespace
 
@@ -56,8 +58,10 @@ DialogWindow::DialogWindow(Dialog& dialog, const DialogTemplate& dialogTemplate,
     visible = (dialogTemplate.style & WS_VISIBLE) != 0;
     hasSystemMenu = (dialogTemplate.style & WS_SYSMENU) != 0;
     if (hasSystemMenu) {
-        systemMenu = {{0xF120, "&Restore", false, false}, {SC_MOVE, "&Move", false, true},
-                      {0xF020, "Mi&nimize", false, true}, {0, "", true, true},
+        systemMenu = {{0xF120, "&Restore", false, false},
+                      {SC_MOVE, "&Move", false, true},
+                      {0xF020, "Mi&nimize", false, true},
+                      {0, "", true, true},
                       {SC_CLOSE, "&Close\tAlt+F4", false, true}};
     }
     for (std::size_t i = 0; i < dialogTemplate.controlCount; ++i) {
@@ -78,7 +82,9 @@ DialogWindow::DialogWindow(Dialog& dialog, const DialogTemplate& dialogTemplate,
     m_ui.registerWindow(m_hwnd, this);
 }
 
-DialogWindow::~DialogWindow() { m_ui.unregisterWindow(m_hwnd); }
+DialogWindow::~DialogWindow() {
+    m_ui.unregisterWindow(m_hwnd);
+}
 
 host::ControlModel* DialogWindow::find(int id) {
     for (auto& c : m_controls) {
@@ -144,10 +150,13 @@ void DialogWindow::click(int id) {
         auto it = std::find_if(m_controls.begin(), m_controls.end(),
                                [&](const host::ControlModel& m) { return m.id == id; });
         auto first = it;
-        while (first != m_controls.begin() && (first->style & WS_GROUP) == 0 && (first - 1)->IsRadio()) {
+        while (first != m_controls.begin() && (first->style & WS_GROUP) == 0 &&
+               (first - 1)->IsRadio()) {
             --first;
         }
-        for (auto g = first; g != m_controls.end() && g->IsRadio() && (g == first || (g->style & WS_GROUP) == 0); ++g) {
+        for (auto g = first;
+             g != m_controls.end() && g->IsRadio() && (g == first || (g->style & WS_GROUP) == 0);
+             ++g) {
             g->checked = false;
         }
         c->checked = true;
@@ -169,7 +178,9 @@ void DialogWindow::pressEnter() {
     send(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-void DialogWindow::systemCommand(UINT id) { send(WM_SYSCOMMAND, id, 0); }
+void DialogWindow::systemCommand(UINT id) {
+    send(WM_SYSCOMMAND, id, 0);
+}
 
 void DialogWindow::focusControl(int id) {
     host::ControlModel* c = find(id);
@@ -230,11 +241,13 @@ void DialogWindow::paint() {
             continue;
         }
         c.draw = host::DrawState{};
-        send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(&c.draw), reinterpret_cast<LPARAM>(c.hwnd));
+        send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(&c.draw),
+             reinterpret_cast<LPARAM>(c.hwnd));
     }
 }
 
-LRESULT DialogWindow::controlMessage(host::ControlModel& c, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT DialogWindow::controlMessage(host::ControlModel& c, UINT message, WPARAM wParam,
+                                     LPARAM lParam) {
     switch (message) {
     case WM_SETTEXT:
         c.text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
@@ -260,8 +273,10 @@ LRESULT DialogWindow::controlMessage(host::ControlModel& c, UINT message, WPARAM
     }
     case EM_REPLACESEL: {
         const char* text = reinterpret_cast<const char*>(lParam);
-        const std::size_t from = static_cast<std::size_t>(std::min(c.selection.cpMin, c.selection.cpMax));
-        const std::size_t to = static_cast<std::size_t>(std::max(c.selection.cpMin, c.selection.cpMax));
+        const std::size_t from =
+            static_cast<std::size_t>(std::min(c.selection.cpMin, c.selection.cpMax));
+        const std::size_t to =
+            static_cast<std::size_t>(std::max(c.selection.cpMin, c.selection.cpMax));
         c.text.replace(from, to - from, text != nullptr ? text : "");
         const LONG caret = static_cast<LONG>(from + (text != nullptr ? std::strlen(text) : 0));
         c.selection = CHARRANGE{caret, caret};
@@ -303,7 +318,8 @@ INT_PTR Dialog::DoModal() {
     if (ui.onModal) {
         ui.onModal(*this);
     } else {
-        for (int i = 0; i < kMaxQueuedMessagesPerModalRun && !m_window->ended && !ui.queue().empty(); ++i) {
+        for (int i = 0;
+             i < kMaxQueuedMessagesPerModalRun && !m_window->ended && !ui.queue().empty(); ++i) {
             ui.pumpMessage();
         }
     }
@@ -333,11 +349,19 @@ void Dialog::EndDialog(int result) {
     }
 }
 
-BOOL Dialog::OnInitDialog() { return TRUE; }
-void Dialog::OnOK() { EndDialog(IDOK); }
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+BOOL Dialog::OnInitDialog() {
+    return TRUE;
+}
+void Dialog::OnOK() {
+    EndDialog(IDOK);
+}
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
-HWND Dialog::GetSafeHwnd() const { return m_window != nullptr ? m_window->hwnd() : nullptr; }
+HWND Dialog::GetSafeHwnd() const {
+    return m_window != nullptr ? m_window->hwnd() : nullptr;
+}
 
 void Dialog::SetWindowText(const std::string& text) {
     if (m_window != nullptr) {
@@ -345,7 +369,9 @@ void Dialog::SetWindowText(const std::string& text) {
     }
 }
 
-std::string Dialog::GetWindowText() const { return m_window != nullptr ? m_window->caption : ""; }
+std::string Dialog::GetWindowText() const {
+    return m_window != nullptr ? m_window->caption : "";
+}
 
 void Dialog::SetDlgItemText(int id, const std::string& text) {
     if (host::ControlModel* c = m_window != nullptr ? m_window->find(id) : nullptr) {
@@ -478,7 +504,9 @@ void Dialog::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
     }
 }
 
-BOOL Dialog::IsIconic() const { return m_window != nullptr && m_window->iconic ? TRUE : FALSE; }
+BOOL Dialog::IsIconic() const {
+    return m_window != nullptr && m_window->iconic ? TRUE : FALSE;
+}
 
 void Dialog::InvalidateRect(BOOL) {
     if (m_window != nullptr) {
@@ -497,14 +525,18 @@ HBRUSH Dialog::DefaultCtlColor(HDC, int, UINT) {
     return reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(0xB000));
 }
 
-void Dialog::SelectFont(HDC dc, Font& font) { StateOf(dc)->font = font.Handle(); }
+void Dialog::SelectFont(HDC dc, Font& font) {
+    StateOf(dc)->font = font.Handle();
+}
 
 void Dialog::SetTextColor(HDC dc, COLORREF color) {
     StateOf(dc)->textColorSet = true;
     StateOf(dc)->textColor = color;
 }
 
-void Dialog::SetBkMode(HDC dc, int mode) { StateOf(dc)->bkMode = mode; }
+void Dialog::SetBkMode(HDC dc, int mode) {
+    StateOf(dc)->bkMode = mode;
+}
 
 void Dialog::DefaultSysCommand(UINT id, LPARAM) {
     if (m_window == nullptr) {
@@ -536,9 +568,12 @@ void Dialog::DefaultDestroy() {}
 
 // ---- painting, menus and fonts ----
 
-PaintDC::PaintDC(Dialog& dialog) : m_dialog(dialog), m_hdc(reinterpret_cast<HDC>(new host::DrawState())) {}
+PaintDC::PaintDC(Dialog& dialog)
+    : m_dialog(dialog), m_hdc(reinterpret_cast<HDC>(new host::DrawState())) {}
 
-PaintDC::~PaintDC() { delete StateOf(m_hdc); }
+PaintDC::~PaintDC() {
+    delete StateOf(m_hdc);
+}
 
 void PaintDC::DrawIcon(int x, int y, HICON icon) {
     if (DialogWindow* w = m_dialog.Window()) {
@@ -551,7 +586,8 @@ void PaintDC::DrawIcon(int x, int y, HICON icon) {
 }
 
 void SystemMenu::AppendMenu(UINT flags, UINT id, const std::string& text) {
-    m_window.systemMenu.push_back({id, text, (flags & MF_SEPARATOR) != 0, (flags & MF_GRAYED) == 0});
+    m_window.systemMenu.push_back(
+        {id, text, (flags & MF_SEPARATOR) != 0, (flags & MF_GRAYED) == 0});
 }
 
 void SystemMenu::EnableMenuItem(UINT id, UINT flags) {

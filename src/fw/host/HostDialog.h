@@ -103,7 +103,8 @@ public:
     int lastIconX = 0;
     int lastIconY = 0;
 
-    LRESULT controlMessageFor(host::ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT controlMessageFor(host::ControlModel& control, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
         return controlMessage(control, message, wParam, lParam);
     }
 

@@ -51,7 +51,8 @@ int HostUi::getSystemMetrics(int index) {
 }
 
 int HostUi::messageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    m_messageBoxes.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+    m_messageBoxes.push_back(
+        {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
     if (onMessageBox) {
         onMessageBox(m_messageBoxes.back());
     }
@@ -71,9 +72,13 @@ HWND HostUi::newHandle() {
     return reinterpret_cast<HWND>(m_nextHandle);
 }
 
-void HostUi::registerWindow(HWND hwnd, DialogWindow* window) { m_windows[hwnd] = window; }
+void HostUi::registerWindow(HWND hwnd, DialogWindow* window) {
+    m_windows[hwnd] = window;
+}
 
-void HostUi::unregisterWindow(HWND hwnd) { m_windows.erase(hwnd); }
+void HostUi::unregisterWindow(HWND hwnd) {
+    m_windows.erase(hwnd);
+}
 
 DialogWindow* HostUi::windowOf(HWND hwnd) const {
     const auto it = m_windows.find(hwnd);

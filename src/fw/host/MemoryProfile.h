@@ -12,7 +12,8 @@ public:
     void setRegistryKey(const std::string& company, const std::string& appName) override {
         m_root = "software\\" + company + "\\" + appName;
     }
-    int getProfileInt(const std::string& section, const std::string& entry, int defaultValue) override {
+    int getProfileInt(const std::string& section, const std::string& entry,
+                      int defaultValue) override {
         const auto it = m_values.find(key(section, entry));
         return it == m_values.end() ? defaultValue : it->second;
     }

@@ -19,7 +19,8 @@ public:
     intptr_t result = 42;
 
     intptr_t shellExecute(const char* verb, const char* file, int showCommand) override {
-        m_launches.push_back({verb != nullptr ? verb : "", file != nullptr ? file : "", showCommand});
+        m_launches.push_back(
+            {verb != nullptr ? verb : "", file != nullptr ? file : "", showCommand});
         return result;
     }
     bool fileExists(const char* path) override {

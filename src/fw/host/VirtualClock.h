@@ -6,7 +6,8 @@ namespace fw::host {
 
 class VirtualClock : public Clock {
 public:
-    explicit VirtualClock(DWORD start = 0, DWORD stepPerRead = 1) : m_now(start), m_step(stepPerRead) {}
+    explicit VirtualClock(DWORD start = 0, DWORD stepPerRead = 1)
+        : m_now(start), m_step(stepPerRead) {}
 
     // Each read advances the clock by the step, the way a busy poll lets real time pass.
     DWORD getTickCount() override {

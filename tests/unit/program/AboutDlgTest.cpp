@@ -34,9 +34,11 @@ TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_VERSION), "Version 2.0.0.9");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_RELEASED), "Released October 25 2006");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_USAGE),
-                  "This update utility can only be used to update\nthe Keystrand SM hardware wedge firmware.\n");
+                  "This update utility can only be used to update\nthe Keystrand SM hardware wedge "
+                  "firmware.\n");
         EXPECT_FALSE(d.GetDlgItemText(IDC_ABOUT_NOTICE).empty());
-        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_CONTACT_LABELS), "Phone:\nFAX:\nEmail:\nWeb:\nHours:\nAddress:");
+        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_CONTACT_LABELS),
+                  "Phone:\nFAX:\nEmail:\nWeb:\nHours:\nAddress:");
         const int width = w.windowRect.right - w.windowRect.left;
         EXPECT_EQ(w.windowRect.left, (1024 - width) / 2);
     });
@@ -75,7 +77,8 @@ TEST_F(AboutBox, ALeftButtonPressOnTheWebAddressOpensItAndNothingElseDoes) {
 TEST_F(AboutBox, TheLinkTextIsTakenFromTheRangeTheControlReports) {
     OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
         w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN, CHARRANGE{0, 5});
-        w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN, CHARRANGE{3, 1 << 30}); // absurd: cut, not overrun
+        w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN,
+                    CHARRANGE{3, 1 << 30}); // absurd: cut, not overrun
     });
     ASSERT_EQ(h.shell.launches().size(), 2u);
     EXPECT_EQ(h.shell.launches()[0].file, "http://" + CAboutDlg::ContactBlock().substr(0, 5));

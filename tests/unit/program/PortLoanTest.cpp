@@ -8,11 +8,12 @@ namespace {
 
 class PortLoan : public ::testing::Test {
 protected:
-    PortLoan() { h.ui.onModal = [](fw::Dialog&) {}; }
+    PortLoan() {
+        h.ui.onModal = [](fw::Dialog&) {};
+    }
 
     // Runs f on a dialog that is open, as Begin Update would.
-    template <typename F>
-    void WithDialog(F f) {
+    template <typename F> void WithDialog(F f) {
         CUpdateDlg dlg;
         h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) { f(d); });
     }

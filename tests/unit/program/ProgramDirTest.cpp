@@ -6,7 +6,9 @@
 
 namespace {
 
-bool ShiftJisLeadByte(unsigned char byte) { return fw::IsDbcsLeadByteEx(932, byte); }
+bool ShiftJisLeadByte(unsigned char byte) {
+    return fw::IsDbcsLeadByteEx(932, byte);
+}
 
 struct Example {
     const char* commandLine;
@@ -29,7 +31,8 @@ TEST(ProgramDirFromCommandLine, FollowsTheRuleForEveryKindOfCommandLine) {
         {"\"\t\r\nC:\\A\\b.exe\" x", "C:\\A\\"},
     };
     for (const Example& e : examples) {
-        EXPECT_EQ(ProgramDirFromCommandLine(e.commandLine), e.programDir) << "command line: " << e.commandLine;
+        EXPECT_EQ(ProgramDirFromCommandLine(e.commandLine), e.programDir)
+            << "command line: " << e.commandLine;
     }
 }
 
@@ -50,7 +53,8 @@ TEST(ProgramDirFromCommandLine, NeverTakesATrailByteForAQuoteOrBlank) {
     const std::string quoted = std::string("\"C:\\A\x81\x22\\upd.exe\" /x");
     EXPECT_EQ(ProgramDirFromCommandLine(quoted, &ShiftJisLeadByte), std::string("C:\\A\x81\x22\\"));
     const std::string unquoted = std::string("C:\\A\x81\x20\\upd.exe /x");
-    EXPECT_EQ(ProgramDirFromCommandLine(unquoted, &ShiftJisLeadByte), std::string("C:\\A\x81\x20\\"));
+    EXPECT_EQ(ProgramDirFromCommandLine(unquoted, &ShiftJisLeadByte),
+              std::string("C:\\A\x81\x20\\"));
 }
 
 TEST(ProgramDirFromCommandLine, ALeadByteAtTheVeryEndDoesNotReadPastTheText) {

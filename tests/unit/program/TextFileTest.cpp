@@ -1,8 +1,8 @@
 // The text file's line rules, its exclusive open and its modification time.
 #include <gtest/gtest.h>
 
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <utime.h>
 #include <vector>
@@ -50,7 +50,9 @@ TEST(TextFile, EmptyLinesArePresentAndAnEmptyFileHasNone) {
 
 TEST(TextFile, CtrlZEndsTheText) {
     EXPECT_EQ(ReadAll("one\r\ntwo\x1Athree\r\n"), (Lines{"one", "two"}));
-    EXPECT_EQ(ReadAll("\x1A" "a\n"), Lines{});
+    EXPECT_EQ(ReadAll("\x1A"
+                      "a\n"),
+              Lines{});
     EXPECT_EQ(ReadAll("a\r\x1A"), (Lines{"a\r"}));
 }
 
@@ -93,7 +95,7 @@ TEST(TextFile, GivesTheModificationTimeInLocalCalendarTime) {
     TempDir folder;
     folder.write("f.hex", ":00000001FF\n");
     // 27 November 2006, 21:05:07 UTC.
-    const struct utimbuf when {1164661507, 1164661507};
+    const struct utimbuf when { 1164661507, 1164661507 };
     ASSERT_EQ(::utime(folder.path("f.hex").c_str(), &when), 0);
     fw::TextFile file;
     ASSERT_TRUE(file.Open(folder.path("f.hex")));

@@ -63,7 +63,8 @@ TEST_F(UpdateDialogFrame, OpensWithItsTitleTextsAndEmptiedStatusLines) {
     CUpdateDlg dlg;
     h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
         EXPECT_EQ(d.GetWindowText(), "Keystrand SM Firmware Update");
-        EXPECT_EQ(d.GetDlgItemText(IDC_HEADLINE), "Use for updating the Keystrand SM hardware wedge firmware.");
+        EXPECT_EQ(d.GetDlgItemText(IDC_HEADLINE),
+                  "Use for updating the Keystrand SM hardware wedge firmware.");
         EXPECT_EQ(d.GetDlgItemText(IDC_INSTRUCTIONS),
                   "- Be sure the Keystrand SM wedge is connected to a power source (see manual).\n"
                   "  Possible power sources include the following:\n"
@@ -129,7 +130,9 @@ TEST_F(UpdateDialogFrame, OnlyTheHeadlineIsDrawnRedAndBold) {
 TEST_F(UpdateDialogFrame, TheHeadlineFontFollowsTheScreenResolution) {
     h.ui.setDpiY(120);
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) { EXPECT_EQ(d.m_headlineFont.PixelHeight(), -15); });
+    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+        EXPECT_EQ(d.m_headlineFont.PixelHeight(), -15);
+    });
 }
 
 TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
