@@ -10,10 +10,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the others build on its types (a separate block keeps include sorting away).
+#include <windows.h>
+
 #include <commctrl.h>
 #include <richedit.h>
 #include <shellapi.h>
-#include <windows.h>
 #else
 #include <cstdint>
 

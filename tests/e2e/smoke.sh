@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Smoke test of the real program under Wine: the main dialog opens with its title, texts,
+# controls and place on the screen, and Escape ends the program.
+source "$(dirname "$0")/lib.sh"
+
+TITLE="Keystrand SM Firmware Update"
+HEADLINE="Use for updating the Keystrand SM hardware wedge firmware."
+# The instruction text as the driver prints it, line ends escaped.
+INSTRUCTIONS='- Be sure the Keystrand SM wedge is connected to a power source (see manual).\n'
+INSTRUCTIONS+='  Possible power sources include the following:\n'
+INSTRUCTIONS+='      -- Connected between your keyboard and PC.\n'
+INSTRUCTIONS+='      -- Connected to USB port via USB to PS2 adapter.\n'
+INSTRUCTIONS+='- Connect the Keystrand SM to a serial port on your PC.\n'
+INSTRUCTIONS+='- Select your PC serial port number (COM1 to COM12).\n'
+INSTRUCTIONS+='- Press the "Begin Update" button.\n'
+INSTRUCTIONS+='- Monitor the Firmware Update Status information.\n'
+INSTRUCTIONS+='- A message box will indicate the success of the update.'
+# The main dialog's controls in template order.
+EXPECTED_IDS="2 1017 -1 2001 2002 2003 2004 2005 2006 2007 2008 2009 2010 2011 2012 -1 1100 1022 -1"
+EXPECTED_IDS+=" 1008 1009 1007 1010 1011 1020 -1 1016 1012 1006"
+
+e2e_init smoke
+e2e_require_wine
+e2e_display
+e2e_prefix_use
+e2e_port_pty 3
+e2e_wine_start COM3
+e2e_start_app
+
+hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+e2e_log "main dialog $hwnd"
+
+# Texts set when the dialog opens.
+e2e_expect "headline" "$(e2e_driver text "$hwnd" 1017)" "$HEADLINE"
+e2e_expect "instructions" "$(e2e_driver text "$hwnd" 1100)" "$INSTRUCTIONS"
+for id in 1007 1010 1011; do
+    e2e_expect "status line $id" "$(e2e_driver text "$hwnd" "$id")" ""
+done
+e2e_expect "firmware version line" "$(e2e_driver text "$hwnd" 1009)" "Firmware version  =  2.10"
+file_line="$(e2e_driver text "$hwnd" 1008)"
+case "$file_line" in
+"Firmware file  =  KeystrandSM_v210.hex     ("*")") ;;
+*) e2e_fail "firmware file line: \"$file_line\"" ;;
+esac
+
+# Every control in template order; the Detailed Instructions button hidden, the rest visible;
+# of the port buttons only COM3, the one port of the map, enabled and checked.
+e2e_driver controls "$hwnd" >"$E2E_ARTIFACTS/controls.tsv" || e2e_fail "cannot list the controls"
+ids="$(cut -f1 "$E2E_ARTIFACTS/controls.tsv" | tr '\n' ' ' | sed 's/ $//')"
+e2e_expect "control ids in template order" "$ids" "$EXPECTED_IDS"
+while IFS=$'\t' read -r id class style exstyle visible enabled x y w h text; do
+    if [ "$id" = 1022 ]; then
+        e2e_expect "visibility of Detailed Instructions" "$visible" 0
+    else
+        e2e_expect "visibility of control $id ($text)" "$visible" 1
+    fi
+    if [ "$id" -ge 2001 ] && [ "$id" -le 2012 ]; then
+        e2e_expect "enabled state of COM$((id - 2000))" "$enabled" "$([ "$id" = 2003 ] && echo 1 || echo 0)"
+    fi
+    : "$class" "$style" "$exstyle" "$x" "$y" "$w" "$h"
+done <"$E2E_ARTIFACTS/controls.tsv"
+
+# Placement: centred across the screen, a quarter of the free height from the top.
+read -r _ left top width height < <(e2e_driver rect "$hwnd" | grep '^window')
+read -r _ screen_w screen_h < <(e2e_driver screen | grep '^screen')
+e2e_log "window $left,$top ${width}x$height on a ${screen_w}x$screen_h screen"
+e2e_expect "window x" "$left" "$(((screen_w - width) / 2))"
+e2e_expect "window y" "$top" "$(((screen_h - height) / 4))"
+
+sleep 1 # let the dialog finish painting before the picture
+e2e_screenshot main-dialog
+
+# Escape ends the dialog and with it the program.
+e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
+e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
+e2e_wait_app_exit 30
+e2e_log "passed"
