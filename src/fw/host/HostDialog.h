@@ -60,6 +60,8 @@ public:
     Dialog& dialog() { return m_dialog; }
     HWND hwnd() const { return m_hwnd; }
     host::HostUi& ui() { return m_ui; }
+    // The template the window was made from.
+    const DialogTemplate& dialogTemplate() const { return m_template; }
 
     // Sends a message: the dialog's message map first, then the dialog manager's own handling.
     LRESULT send(UINT message, WPARAM wParam, LPARAM lParam);
