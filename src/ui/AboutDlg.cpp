@@ -39,7 +39,7 @@ BOOL CAboutDlg::OnInitDialog() {
     SetDlgItemText(IDC_ABOUT_TITLE, DEVICE_NAME " Hardware Wedge Firmware Update");
     SetDlgItemText(IDC_ABOUT_VERSION, "Version 2.0.0.9");
     SetDlgItemText(IDC_ABOUT_RELEASED, "Released October 25 2006");
-    SetDlgItemText(IDC_ABOUT_NOTICE, "Copyright (C) 2006 Fenmoor Systems. All rights reserved.");
+    SetDlgItemText(IDC_ABOUT_NOTICE, "Copyright (C) 2006 Fenmoor Systems.");
     SetDlgItemText(IDC_ABOUT_USAGE, "This update utility can only be used to update\n"
                                     "the " DEVICE_NAME " hardware wedge firmware.\n");
 

@@ -1,15 +1,23 @@
-# lib.sh: what every end-to-end test shares: the private Wine prefix, the X display, COM ports
-# on pseudo-terminals, the test driver, screenshots and a clean-up that always runs.
+# lib.sh: what every end-to-end test shares: the choice of Wine, the private Wine prefix, the X
+# display, COM ports on pseudo-terminals, the test driver, screenshots and a clean-up that always
+# runs.
 # shellcheck shell=bash
 #
-# A test script sources this file, calls e2e_init NAME first and then what it needs. Every wait
-# has a limit. Nothing here touches a real serial port: the prefix maps COM1 to COM12 to links in
-# our own ports folder, and every other COM link that Wine makes for the machine's serial devices
-# is removed before the program runs.
+# A test script sources this file, calls e2e_init NAME first, then e2e_require_wine, and then what
+# it needs. Every wait has a limit. Nothing here touches a real serial port: the prefix maps COM1 to
+# COM12 to links in our own ports folder, and every other COM link that Wine makes for the
+# machine's serial devices is removed before the program runs.
 #
-# Environment: KEYSTRAND_WINDOWS_BUILD_DIR (the Windows build with dist/ and the driver),
-# E2E_WORK_DIR (our folder in the host build: prefix, ports, artefacts), optionally
-# KEYSTRAND_E2E_REQUIRED=1 to fail instead of skipping where Wine cannot run 32-bit programs.
+# Which Wine: the product is the 32-bit build, and it runs under 32-bit Wine where the machine can
+# run it. Where it cannot (a kernel without 32-bit support cannot start Wine's 32-bit loader), the
+# same sources built as a 64-bit program (preset windows64) run under wine64 in a 64-bit prefix.
+# The set-up step decides once per run and records the choice and its reason in the prefix; a
+# machine with neither fails the tests, unless KEYSTRAND_E2E_OPTIONAL=1 makes that a skip.
+#
+# Environment: KEYSTRAND_WINDOWS_BUILD_DIR (the 32-bit Windows build), KEYSTRAND_WINDOWS64_BUILD_DIR
+# (the 64-bit build, may be absent), E2E_WORK_DIR (our folder in the host build: prefix, ports,
+# artefacts), optionally KEYSTRAND_E2E_WINE=win32|win64 to force one flavour and
+# KEYSTRAND_E2E_OPTIONAL=1 to skip instead of failing where no Wine can run the program.
 
 set -euo pipefail
 
@@ -24,33 +32,32 @@ e2e_fail() {
     exit 1
 }
 
-e2e_skip() {
-    if [ "${KEYSTRAND_E2E_REQUIRED:-0}" = 1 ]; then
-        e2e_fail "$* (KEYSTRAND_E2E_REQUIRED=1)"
+# The end-to-end tests cannot run here at all: a failure, or a skip when the caller allows it.
+e2e_unavailable() {
+    if [ "${KEYSTRAND_E2E_OPTIONAL:-0}" != 1 ]; then
+        e2e_fail "$* (set KEYSTRAND_E2E_OPTIONAL=1 to skip the end-to-end tests instead)"
     fi
-    e2e_log "SKIPPED: $*"
+    e2e_log "SKIPPED: $* (KEYSTRAND_E2E_OPTIONAL=1)"
     exit "$E2E_SKIP_CODE"
 }
 
 e2e_init() {
     E2E_NAME="$1"
-    : "${KEYSTRAND_WINDOWS_BUILD_DIR:?the Windows build folder}"
+    : "${KEYSTRAND_WINDOWS_BUILD_DIR:?the 32-bit Windows build folder}"
     : "${E2E_WORK_DIR:?the end-to-end work folder}"
-    E2E_DIST="$KEYSTRAND_WINDOWS_BUILD_DIR/dist"
-    E2E_EXE="$E2E_DIST/KeystrandUpdate.exe"
-    E2E_DRIVER="$KEYSTRAND_WINDOWS_BUILD_DIR/tools/wine-driver/wine-driver.exe"
     E2E_ARTIFACTS="$E2E_WORK_DIR/artifacts/$E2E_NAME"
     E2E_PORTS_DIR="$E2E_WORK_DIR/ports"
     rm -rf "$E2E_ARTIFACTS"
     mkdir -p "$E2E_ARTIFACTS" "$E2E_PORTS_DIR"
     export WINEPREFIX="$E2E_WORK_DIR/wineprefix"
-    export WINEARCH=win32
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     E2E_PIDS=()
     E2E_APP_PID=""
     E2E_XVFB_PID=""
     E2E_WINE_USED=0
+    E2E_FLAVOUR=""
+    E2E_WINESERVER=""
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
 }
@@ -62,9 +69,9 @@ e2e_cleanup() {
     if [ -n "$E2E_APP_PID" ]; then
         kill "$E2E_APP_PID" 2>/dev/null
     fi
-    if [ "$E2E_WINE_USED" = 1 ] && [ -d "$WINEPREFIX" ]; then
-        timeout 30 wineserver -k >/dev/null 2>&1
-        timeout 30 wineserver -w >/dev/null 2>&1
+    if [ "$E2E_WINE_USED" = 1 ] && [ -n "$E2E_WINESERVER" ] && [ -d "$WINEPREFIX" ]; then
+        timeout 30 "$E2E_WINESERVER" -k >/dev/null 2>&1
+        timeout 30 "$E2E_WINESERVER" -w >/dev/null 2>&1
     fi
     local pid
     for pid in "${E2E_PIDS[@]}"; do
@@ -77,7 +84,7 @@ e2e_cleanup() {
         kill "$E2E_XVFB_PID" 2>/dev/null
         e2e_wait_pid "$E2E_XVFB_PID" 5 || kill -9 "$E2E_XVFB_PID" 2>/dev/null
     fi
-    rm -f "$E2E_PORTS_DIR"/com*
+    rm -rf "$E2E_PORTS_DIR"/com*
     exit "$rc"
 }
 
@@ -95,18 +102,135 @@ e2e_wait_pid() {
     return 0
 }
 
-# Skips the test (exit 77) where Wine is missing or cannot start 32-bit programs, as on a kernel
-# without 32-bit support.
-e2e_require_wine() {
-    [ -f "$E2E_EXE" ] || e2e_fail "no $E2E_EXE: build the windows preset first"
-    [ -f "$E2E_DRIVER" ] || e2e_fail "no $E2E_DRIVER: build the windows preset first"
-    command -v wine >/dev/null 2>&1 || e2e_skip "wine is not installed"
-    command -v wineserver >/dev/null 2>&1 || e2e_skip "wineserver is not installed"
-    local out
-    if ! out="$(timeout 30 wine --version 2>&1)"; then
-        e2e_skip "Wine cannot run 32-bit programs on this machine: ${out//$'\n'/ }"
+# e2e_loader FLAVOUR: the Wine loader of that flavour (Debian keeps both in /usr/lib/wine), or
+# nothing.
+e2e_loader() {
+    local name
+    case "$1" in
+    win32) name=wine ;;
+    win64) name=wine64 ;;
+    esac
+    if [ -x "/usr/lib/wine/$name" ]; then
+        echo "/usr/lib/wine/$name"
+    elif command -v "$name" >/dev/null 2>&1; then
+        command -v "$name"
     fi
-    e2e_log "using $out"
+}
+
+# The wineserver binary itself (Debian's wrapper in /usr/bin adds options of its own): the 64-bit
+# one serves 32-bit and 64-bit programs alike.
+e2e_wineserver_binary() {
+    local candidate
+    for candidate in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver32; do
+        if [ -x "$candidate" ]; then
+            echo "$candidate"
+            return
+        fi
+    done
+    command -v wineserver 2>/dev/null || true
+}
+
+# e2e_build_dir FLAVOUR: the Windows build whose program runs under that flavour.
+e2e_build_dir() {
+    case "$1" in
+    win32) echo "$KEYSTRAND_WINDOWS_BUILD_DIR" ;;
+    win64) echo "${KEYSTRAND_WINDOWS64_BUILD_DIR:-}" ;;
+    esac
+}
+
+# e2e_flavour_problem FLAVOUR: empty when that flavour can be tried here, else why not.
+e2e_flavour_problem() {
+    local flavour="$1" build loader out
+    build="$(e2e_build_dir "$flavour")"
+    if [ -z "$build" ] || [ ! -f "$build/dist/KeystrandUpdate.exe" ]; then
+        echo "no program of the $flavour build (${build:-no folder given}/dist/KeystrandUpdate.exe)"
+        return
+    fi
+    if [ ! -f "$build/tools/wine-driver/wine-driver.exe" ]; then
+        echo "no test driver in the $flavour build ($build/tools/wine-driver/wine-driver.exe)"
+        return
+    fi
+    loader="$(e2e_loader "$flavour")"
+    if [ -z "$loader" ]; then
+        echo "no Wine loader for $flavour"
+        return
+    fi
+    if [ -z "$(e2e_wineserver_binary)" ]; then
+        echo "no wineserver"
+        return
+    fi
+    if ! out="$(timeout 30 "$loader" --version 2>&1)"; then
+        # A loader that the kernel cannot execute is handed to the shell by the caller, which then
+        # reports a syntax error: name the real cause where the loader is a 32-bit ELF file.
+        if [ "$(head -c 5 "$loader" | od -An -tx1 | tr -d ' \n')" = 7f454c4601 ]; then
+            echo "the kernel cannot execute the 32-bit ELF loader $loader (no 32-bit support): ${out//$'\n'/ }"
+        else
+            echo "$loader cannot run here: ${out//$'\n'/ }"
+        fi
+        return
+    fi
+}
+
+# e2e_use_flavour FLAVOUR: the Wine loader, prefix architecture, program and tools of that flavour.
+e2e_use_flavour() {
+    E2E_FLAVOUR="$1"
+    E2E_BUILD_DIR="$(e2e_build_dir "$1")"
+    E2E_WINE="$(e2e_loader "$1")"
+    E2E_WINESERVER="$(e2e_wineserver_binary)"
+    export WINEARCH="$1"
+    export WINELOADER="$E2E_WINE"
+    export WINESERVER="$E2E_WINESERVER"
+    E2E_DIST="$E2E_BUILD_DIR/dist"
+    E2E_EXE="$E2E_DIST/KeystrandUpdate.exe"
+    E2E_DRIVER="$E2E_BUILD_DIR/tools/wine-driver/wine-driver.exe"
+    E2E_COMPANION="$E2E_BUILD_DIR/tools/wine-companion/wine-companion.exe"
+    E2E_SERIAL_CHECK="$E2E_BUILD_DIR/tools/wine-serial-check/wine-serial-check.exe"
+}
+
+# Chooses the Wine of this test. The prefix of this run, once made, says which Wine it was made
+# for; before that: 32-bit Wine with the 32-bit build where its loader runs, else wine64 with the
+# 64-bit build. (The set-up step then proves the choice by running a program of the build in the
+# new prefix, and falls back to wine64 when 32-bit Wine starts but cannot run it.) With the
+# argument "new", the record of an earlier prefix is not looked at.
+e2e_require_wine() {
+    local ready="$WINEPREFIX/.keystrand-e2e-ready" flavour="" reason="" problem32 problem64
+    if [ "${1:-}" != new ] && [ -f "$ready" ]; then
+        flavour="$(sed -n 's/^flavour=//p' "$ready")"
+        reason="$(sed -n 's/^reason=//p' "$ready")"
+    fi
+    if [ -n "$flavour" ]; then
+        e2e_use_flavour "$flavour"
+        E2E_FLAVOUR_REASON="$reason"
+        e2e_log "Wine: $flavour with $E2E_WINE, program $E2E_EXE (chosen for this run's prefix: $reason)"
+        return
+    fi
+    case "${KEYSTRAND_E2E_WINE:-}" in
+    win32 | win64)
+        problem32="$(e2e_flavour_problem "$KEYSTRAND_E2E_WINE")"
+        [ -z "$problem32" ] || e2e_unavailable "KEYSTRAND_E2E_WINE=$KEYSTRAND_E2E_WINE: $problem32"
+        flavour="$KEYSTRAND_E2E_WINE"
+        reason="forced by KEYSTRAND_E2E_WINE=$KEYSTRAND_E2E_WINE"
+        ;;
+    "")
+        problem32="$(e2e_flavour_problem win32)"
+        if [ -z "$problem32" ]; then
+            flavour=win32
+            reason="32-bit Wine runs here: the product's own 32-bit build is tested"
+        else
+            problem64="$(e2e_flavour_problem win64)"
+            if [ -z "$problem64" ]; then
+                flavour=win64
+                reason="32-bit Wine cannot be used ($problem32); the 64-bit build of the same sources runs under wine64"
+            else
+                e2e_unavailable "no Wine can run the program: win32: $problem32; win64: $problem64"
+            fi
+        fi
+        ;;
+    *) e2e_fail "KEYSTRAND_E2E_WINE must be win32 or win64, not \"$KEYSTRAND_E2E_WINE\"" ;;
+    esac
+    e2e_use_flavour "$flavour"
+    E2E_FLAVOUR_REASON="$reason"
+    e2e_log "Wine: $flavour with $E2E_WINE ($($E2E_WINE --version 2>&1)), program $E2E_EXE: $reason"
 }
 
 # Our own X display: the current one when it answers, else a new Xvfb on a free display number.
@@ -115,7 +239,7 @@ e2e_display() {
         e2e_log "using the display $DISPLAY"
         return
     fi
-    command -v Xvfb >/dev/null 2>&1 || e2e_skip "Xvfb is not installed"
+    command -v Xvfb >/dev/null 2>&1 || e2e_unavailable "Xvfb is not installed and no display answers"
     local number_file="$E2E_ARTIFACTS/xvfb.display" i=0
     : >"$number_file"
     Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN_SIZE}x24" -nolisten tcp -noreset \
@@ -138,7 +262,7 @@ e2e_display() {
 e2e_seed_registry() {
     local n
     {
-        printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n'
+        printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=%s\n\n' "$WINEARCH"
         printf '[Software\\\\Wine\\\\Ports] 1700000000\n'
         for n in $(seq 1 12); do
             printf '"COM%d"="%s/com%d"\n' "$n" "$E2E_PORTS_DIR" "$n"
@@ -146,32 +270,93 @@ e2e_seed_registry() {
     } >"$WINEPREFIX/system.reg"
     {
         printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n'
-        printf '#arch=win32\n\n'
+        printf '#arch=%s\n\n' "$WINEARCH"
         printf '[Software\\\\Wine\\\\Explorer] 1700000000\n"Desktop"="Default"\n\n'
         printf '[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000\n"Default"="%s"\n' \
             "$E2E_SCREEN_SIZE"
     } >"$WINEPREFIX/user.reg"
 }
 
-# Creates the private prefix anew (the set-up step of every run of the tests).
-e2e_prefix_create() {
-    exec 9>"$E2E_WORK_DIR/wineprefix.lock"
-    flock -w 900 9 || e2e_fail "the prefix lock is held by another run"
-    E2E_WINE_USED=1
+# e2e_wineserver_stop: ends the wineserver of our prefix and its programs, and waits for that.
+e2e_wineserver_stop() {
+    timeout 30 "$E2E_WINESERVER" -k >/dev/null 2>&1 || true
+    timeout 30 "$E2E_WINESERVER" -w >/dev/null 2>&1 || true
+}
+
+# Wine's own TrueType fonts (Tahoma, which stands for the dialogs' "MS Shell Dlg", and Marlett,
+# which draws the caption buttons) go into the prefix's font folder: this Wine does not find them
+# in its data folder by itself, and without them the dialogs are drawn in whatever font the
+# machine has and the caption buttons show letters.
+e2e_prefix_fonts() {
+    local fonts_dir="$WINEPREFIX/drive_c/windows/Fonts" source_dir
+    for source_dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
+        if [ -f "$source_dir/tahoma.ttf" ]; then
+            mkdir -p "$fonts_dir"
+            cp -n "$source_dir"/*.ttf "$fonts_dir"/
+            return
+        fi
+    done
+    e2e_log "WARNING: Wine's fonts (package fonts-wine) are missing: screenshots will not show the dialogs' real fonts"
+}
+
+# e2e_prefix_make: a new prefix of the chosen flavour; true once a program of the flavour's build
+# has run in it (the driver reads the screen's size), else false with the reason in E2E_PROBLEM.
+e2e_prefix_make() {
+    local out
+    E2E_PROBLEM=""
     if [ -d "$WINEPREFIX" ]; then
-        timeout 30 wineserver -k >/dev/null 2>&1 || true
-        timeout 30 wineserver -w >/dev/null 2>&1 || true
+        e2e_wineserver_stop
     fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    rm -f "$E2E_PORTS_DIR"/com*
+    rm -rf "$E2E_PORTS_DIR"/com*
     e2e_seed_registry
-    e2e_log "creating the Wine prefix $WINEPREFIX"
-    timeout 600 wineboot -i >"$E2E_ARTIFACTS/wineboot.log" 2>&1 ||
-        e2e_fail "wineboot failed: $(tail -5 "$E2E_ARTIFACTS/wineboot.log")"
-    timeout 120 wineserver -w || e2e_fail "Wine did not settle after creating the prefix"
+    e2e_log "creating the $E2E_FLAVOUR Wine prefix $WINEPREFIX"
+    if ! timeout 600 "$E2E_WINE" wineboot -i >"$E2E_ARTIFACTS/wineboot-$E2E_FLAVOUR.log" 2>&1; then
+        E2E_PROBLEM="wineboot failed: $(tail -3 "$E2E_ARTIFACTS/wineboot-$E2E_FLAVOUR.log" | tr '\n' ' ')"
+        return 1
+    fi
+    timeout 120 "$E2E_WINESERVER" -w || {
+        E2E_PROBLEM="Wine did not settle after creating the prefix"
+        return 1
+    }
     e2e_guard_real_ports
-    touch "$WINEPREFIX/.keystrand-e2e-ready"
+    e2e_prefix_fonts
+    if ! out="$(timeout 120 "$E2E_WINE" "$E2E_DRIVER" screen 2>&1 | tr -d '\r')" ||
+        ! grep -q '^screen' <<<"$out"; then
+        E2E_PROBLEM="the $E2E_FLAVOUR test driver does not run in the prefix: ${out//$'\n'/ }"
+        return 1
+    fi
+    e2e_log "a $E2E_FLAVOUR program runs in the prefix: $(grep '^screen' <<<"$out" | tr '\t' ' ')"
+    e2e_wineserver_stop
+    e2e_guard_real_ports
+}
+
+# Creates the private prefix anew (the set-up step of every run of the tests) for the Wine that
+# e2e_require_wine chose, and records that choice in it. Where 32-bit Wine was chosen but cannot run
+# the 32-bit driver after all, the prefix is made again for wine64, unless a flavour was forced.
+e2e_prefix_create() {
+    local problem64
+    exec 9>"$E2E_WORK_DIR/wineprefix.lock"
+    flock -w 900 9 || e2e_fail "the prefix lock is held by another run"
+    E2E_WINE_USED=1
+    if ! e2e_prefix_make; then
+        if [ "$E2E_FLAVOUR" = win32 ] && [ -z "${KEYSTRAND_E2E_WINE:-}" ]; then
+            problem64="$(e2e_flavour_problem win64)"
+            if [ -n "$problem64" ]; then
+                e2e_unavailable "32-bit Wine cannot run the program ($E2E_PROBLEM) and wine64 cannot be used ($problem64)"
+            fi
+            E2E_FLAVOUR_REASON="32-bit Wine starts but cannot run a 32-bit program here ($E2E_PROBLEM); the 64-bit build of the same sources runs under wine64"
+            e2e_log "falling back to wine64: $E2E_FLAVOUR_REASON"
+            e2e_use_flavour win64
+            e2e_prefix_make || e2e_unavailable "wine64 cannot run the program either: $E2E_PROBLEM"
+        else
+            e2e_unavailable "$E2E_FLAVOUR Wine cannot run the program: $E2E_PROBLEM"
+        fi
+    fi
+    printf 'flavour=%s\nreason=%s\n' "$E2E_FLAVOUR" "$E2E_FLAVOUR_REASON" \
+        >"$WINEPREFIX/.keystrand-e2e-ready"
+    e2e_log "Wine used by this run: $E2E_FLAVOUR ($E2E_FLAVOUR_REASON)"
     exec 9>&-
 }
 
@@ -187,6 +372,7 @@ e2e_prefix_use() {
 # what the program writes is kept in the artefacts as comN.log.
 e2e_port_pty() {
     local n="$1" i=0
+    e2e_port_free "$n"
     python3 "$E2E_LIB_DIR/pty_hold.py" "$E2E_PORTS_DIR/com$n" "$E2E_ARTIFACTS/com$n.log" 900 &
     E2E_PIDS+=("$!")
     while [ ! -L "$E2E_PORTS_DIR/com$n" ]; do
@@ -197,8 +383,49 @@ e2e_port_pty() {
     e2e_log "COM$n -> $(readlink "$E2E_PORTS_DIR/com$n")"
 }
 
+# e2e_wait_for WHAT SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; fails the test
+# after SECONDS.
+e2e_wait_for() {
+    local what="$1" limit=$(($2 * 10)) i=0
+    shift 2
+    until "$@" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ "$i" -lt "$limit" ] || e2e_fail "$what: not within $((limit / 10)) s"
+        sleep 0.1
+    done
+}
+
+# e2e_port_free N: takes away what stands at COMn's place in our ports folder (a placeholder), so
+# that a pty can be linked there.
+e2e_port_free() {
+    rm -rf "$E2E_PORTS_DIR/com$1"
+}
+
+# e2e_port_unopenable N: COMn leads to a folder, so that every open of the port fails, as for a
+# port that another program holds.
+e2e_port_unopenable() {
+    rm -rf "$E2E_PORTS_DIR/com$1"
+    mkdir -p "$E2E_PORTS_DIR/com$1"
+}
+
+# Every one of COM1 to COM12 that has no terminal behind it becomes unopenable. Where Wine's link
+# for COMn leads nowhere, Wine does not fail the open: for COM1 to COM9 it falls back to the
+# machine's /dev/ttyS(n-1), a real serial port, and otherwise opens a placeholder device of its own
+# on which every open succeeds. A folder in its place makes the open fail instead.
+e2e_ports_placeholders() {
+    local n path
+    for n in $(seq 1 12); do
+        path="$E2E_PORTS_DIR/com$n"
+        if [ ! -e "$path" ]; then
+            rm -f "$path"
+            mkdir -p "$path"
+        fi
+    done
+}
+
 # e2e_port_link N PATH: COMn is PATH (for instance the terminal that keystrand-sim serves).
 e2e_port_link() {
+    e2e_port_free "$1"
     ln -sfn "$2" "$E2E_PORTS_DIR/com$1"
 }
 
@@ -228,16 +455,16 @@ e2e_guard_real_ports() {
 
 # The test driver, with its console's CR LF line ends made plain.
 e2e_driver() {
-    timeout 120 wine "$E2E_DRIVER" "$@" | tr -d '\r'
+    timeout 120 "$E2E_WINE" "$E2E_DRIVER" "$@" | tr -d '\r'
 }
 
 # e2e_wine_start [COMn ...]: a persistent wineserver whose serial-port map names exactly the
 # given ports, with the machine's own serial devices unlinked.
 e2e_wine_start() {
     E2E_WINE_USED=1
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    timeout 30 wineserver -w >/dev/null 2>&1 || true
-    timeout 30 wineserver -p || e2e_fail "wineserver did not start"
+    e2e_wineserver_stop
+    e2e_ports_placeholders
+    timeout 30 "$E2E_WINESERVER" -p || e2e_fail "wineserver did not start"
     # The first program starts Wine's services, which fill the map from the Ports key (COM1 to
     # COM12 first) and from the machine's devices; the driver waits for that, then replaces it.
     e2e_driver serialcomm-set --wait-for COM12 --timeout 120000 "$@" ||
@@ -249,7 +476,8 @@ e2e_wine_start() {
 # Starts the program from a folder other than its own, so that it finds its package by the
 # program directory of its command line.
 e2e_start_app() {
-    (cd "$E2E_ARTIFACTS" && exec wine "$E2E_EXE") >"$E2E_ARTIFACTS/app.log" 2>&1 &
+    e2e_ports_placeholders
+    (cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$E2E_EXE") >"$E2E_ARTIFACTS/app.log" 2>&1 &
     E2E_APP_PID=$!
     e2e_log "started the program (process $E2E_APP_PID)"
 }

@@ -3,7 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_init prefix
-e2e_require_wine
+e2e_require_wine new
 e2e_display
 e2e_prefix_create
 e2e_log "prefix ready"

@@ -70,6 +70,21 @@ e2e_expect "window y" "$top" "$(((screen_h - height) / 4))"
 sleep 1 # let the dialog finish painting before the picture
 e2e_screenshot main-dialog
 
+# The headline is the one text drawn in RGB(192, 0, 0), and all of that colour lies inside it.
+read -r _ origin_x origin_y < <(e2e_driver rect "$hwnd" | grep '^origin')
+read -r _ _ _ _ _ _ head_x head_y head_w head_h _ < <(awk -F'\t' '$1 == 1017' "$E2E_ARTIFACTS/controls.tsv")
+red="$(convert "$E2E_ARTIFACTS/main-dialog.png" -fill black +opaque "#C00000" -fill white \
+    -opaque "#C00000" -format '%[fx:round(mean*w*h)]' info:)"
+[ "$red" -ge 300 ] || e2e_fail "the headline is not drawn in dark red ($red pixels of that colour)"
+read -r red_w red_h red_x red_y < <(convert "$E2E_ARTIFACTS/main-dialog.png" -fill black \
+    +opaque "#C00000" -fill white -opaque "#C00000" -trim -format '%w %h %X %Y\n' info: | tr -d '+')
+e2e_log "dark red: $red pixels in ${red_w}x$red_h at $red_x,$red_y; headline at $((origin_x + head_x)),$((origin_y + head_y)) ${head_w}x$head_h"
+if [ "$red_x" -lt $((origin_x + head_x)) ] || [ "$red_y" -lt $((origin_y + head_y)) ] ||
+    [ $((red_x + red_w)) -gt $((origin_x + head_x + head_w)) ] ||
+    [ $((red_y + red_h)) -gt $((origin_y + head_y + head_h)) ]; then
+    e2e_fail "dark red outside the headline"
+fi
+
 # Escape ends the dialog and with it the program.
 e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
 e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"

@@ -25,8 +25,9 @@ void AppendLog(const char* line) {
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kPortHandoff) {
         char line[96];
-        std::snprintf(line, sizeof line, "handoff %u %ld", static_cast<unsigned>(wParam),
-                      static_cast<long>(lParam));
+        // The port number travels as a signed 32-bit value in the LPARAM, whatever its width.
+        std::snprintf(line, sizeof line, "handoff %u %d", static_cast<unsigned>(wParam),
+                      static_cast<int>(lParam));
         AppendLog(line);
         return 0;
     }
@@ -62,8 +63,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = "KeystrandCompanionStandIn";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowA(wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 10, 10, 320, 120,
-                              nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowA(wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 10, 10, 320,
+                              120, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr) {
         return 1;
     }

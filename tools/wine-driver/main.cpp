@@ -66,7 +66,9 @@ bool ParseHandle(const char* text, HWND* window) {
     if (end == text || *end != '\0') {
         return false;
     }
-    *window = reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+    // Window handles have 32 significant bits, sign-extended in a 64-bit program.
+    *window = reinterpret_cast<HWND>(
+        static_cast<LONG_PTR>(static_cast<LONG>(static_cast<ULONG>(value & 0xFFFFFFFFu))));
     return true;
 }
 
@@ -153,9 +155,11 @@ HWND FindMessageBox(HWND owner, const std::string* title) {
 // The message text of a message box: its static control with the number 0xFFFF (-1).
 std::string MessageBoxText(HWND box) {
     for (HWND c : Children(box)) {
+        // The number -1 is kept as 0xFFFF, 0xFFFFFFFF or all bits of a LONG_PTR, depending on the
+        // template and the width of the program: its low 16 bits are what every form shares.
         const LONG_PTR id = ::GetWindowLongPtrA(c, GWLP_ID);
         const LONG style = ::GetWindowLongA(c, GWL_STYLE);
-        if ((id == 0xFFFF || id == -1) && ClassOf(c) == "Static" && (style & 0x1F) != SS_ICON) {
+        if ((id & 0xFFFF) == 0xFFFF && ClassOf(c) == "Static" && (style & 0x1F) != SS_ICON) {
             return TextOf(c);
         }
     }
@@ -266,6 +270,45 @@ int WaitTextCommand(HWND dialog, long id, const std::string& expected, DWORD tim
     return kExitOk;
 }
 
+// A control's text as the control itself gives it (WM_GETTEXT, answered by the program's thread):
+// for controls whose text the window does not keep, such as a rich edit field.
+int SentTextCommand(HWND dialog, long id, DWORD timeoutMs) {
+    HWND control = ControlOf(dialog, id);
+    if (control == nullptr) {
+        std::fprintf(stderr, "no control %ld\n", id);
+        return kExitFailed;
+    }
+    std::vector<char> buffer(65536, '\0');
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(),
+                               reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG, timeoutMs,
+                               &copied)) {
+        std::fprintf(stderr, "control %ld did not answer WM_GETTEXT within %lu ms\n", id,
+                     static_cast<unsigned long>(timeoutMs));
+        return kExitFailed;
+    }
+    const std::size_t length = copied < buffer.size() ? static_cast<std::size_t>(copied) : 0;
+    std::printf("%s\n", Escape(std::string(buffer.data(), length)).c_str());
+    return kExitOk;
+}
+
+// A button's check state (BM_GETCHECK): 0 unchecked, 1 checked, 2 indeterminate.
+int CheckedCommand(HWND dialog, long id, DWORD timeoutMs) {
+    HWND control = ControlOf(dialog, id);
+    if (control == nullptr) {
+        std::fprintf(stderr, "no control %ld\n", id);
+        return kExitFailed;
+    }
+    DWORD_PTR state = 0;
+    if (!::SendMessageTimeoutA(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &state)) {
+        std::fprintf(stderr, "control %ld did not answer BM_GETCHECK within %lu ms\n", id,
+                     static_cast<unsigned long>(timeoutMs));
+        return kExitFailed;
+    }
+    std::printf("%lu\n", static_cast<unsigned long>(state));
+    return kExitOk;
+}
+
 int Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!::IsWindow(window) || !::PostMessageA(window, message, wParam, lParam)) {
         std::fprintf(stderr, "cannot post to the window\n");
@@ -333,6 +376,9 @@ int RectCommand(HWND window) {
     RECT c;
     ::GetClientRect(window, &c);
     std::printf("client\t%ld\t%ld\n", static_cast<long>(c.right), static_cast<long>(c.bottom));
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    std::printf("origin\t%ld\t%ld\n", static_cast<long>(origin.x), static_cast<long>(origin.y));
     return kExitOk;
 }
 
@@ -346,6 +392,23 @@ int ScreenCommand() {
     std::printf("dpi\t%d\n", screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0);
     if (screen != nullptr) {
         ::ReleaseDC(nullptr, screen);
+    }
+    return kExitOk;
+}
+
+// The foreground window and the active and focus windows of the given window's thread.
+int ActiveCommand(HWND window) {
+    std::printf("foreground\t");
+    PrintHandle(::GetForegroundWindow());
+    GUITHREADINFO info;
+    std::memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    if (thread != 0 && ::GetGUIThreadInfo(thread, &info)) {
+        std::printf("active\t");
+        PrintHandle(info.hwndActive);
+        std::printf("focus\t");
+        PrintHandle(info.hwndFocus);
     }
     return kExitOk;
 }
@@ -474,6 +537,25 @@ int ProfileGetCommand(const std::string& path, const std::string& value) {
     return kExitOk;
 }
 
+// Writes a REG_DWORD value below HKEY_CURRENT_USER, creating the keys on the way.
+int ProfileSetCommand(const std::string& path, const std::string& value, long data) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot create HKCU\\%s\n", path.c_str());
+        return kExitFailed;
+    }
+    const DWORD dword = static_cast<DWORD>(data);
+    const LONG status = ::RegSetValueExA(key, value.c_str(), 0, REG_DWORD,
+                                         reinterpret_cast<const BYTE*>(&dword), sizeof(dword));
+    ::RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "cannot write %s\n", value.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: wine-driver COMMAND ARGS   (HWND as 0x..., TIMEOUT in ms, default 10000)\n"
@@ -482,18 +564,22 @@ int Usage() {
                  "  controls HWND                   child controls in order: id class style\n"
                  "                                  exstyle visible enabled x y w h text\n"
                  "  text HWND ID                    a control's text\n"
+                 "  sent-text HWND ID [TIMEOUT]     a control's text by WM_GETTEXT (rich edit)\n"
+                 "  checked HWND ID [TIMEOUT]       a button's check state by BM_GETCHECK\n"
                  "  wait-text HWND ID TEXT [TIMEOUT]\n"
                  "  click HWND ID                   post WM_COMMAND(ID, BN_CLICKED)\n"
                  "  bm-click HWND ID                post BM_CLICK to the control\n"
                  "  escape HWND                     post the Escape key to the focus window\n"
                  "  cancel HWND | close HWND | sys-close HWND\n"
+                 "  syscommand HWND ID              post WM_SYSCOMMAND(ID)\n"
                  "  wait-msgbox OWNER|0 [TITLE] [TIMEOUT]   print hwnd, caption and text\n"
                  "  press HWND ID                   post WM_COMMAND(ID) (a message box's OK: 1)\n"
-                 "  rect HWND | screen\n"
+                 "  rect HWND | screen | active HWND (foreground, active and focus windows)\n"
                  "  wait-gone HWND [TIMEOUT] | pid HWND | wait-pid PID [TIMEOUT]\n"
                  "  serialcomm-list\n"
                  "  serialcomm-set [--wait-for COMn] [--timeout MS] PORT...\n"
-                 "  profile-get KEYPATH VALUE       REG_DWORD below HKEY_CURRENT_USER\n");
+                 "  profile-get KEYPATH VALUE       REG_DWORD below HKEY_CURRENT_USER\n"
+                 "  profile-set KEYPATH VALUE N     write one, creating the keys\n");
     return kExitUsage;
 }
 
@@ -549,6 +635,13 @@ int main(int argc, char** argv) {
     if (command == "profile-get" && argc == 4) {
         return ProfileGetCommand(argv[2], argv[3]);
     }
+    if (command == "profile-set" && argc == 5) {
+        long data = 0;
+        if (!ParseInt(argv[4], &data)) {
+            return Usage();
+        }
+        return ProfileSetCommand(argv[2], argv[3], data);
+    }
     if (command == "wait-pid" && argc >= 3) {
         long pid = 0;
         if (!ParseInt(argv[2], &pid)) {
@@ -574,6 +667,9 @@ int main(int argc, char** argv) {
     }
     if (command == "rect") {
         return RectCommand(window);
+    }
+    if (command == "active") {
+        return ActiveCommand(window);
     }
     if (command == "pid") {
         return PidCommand(window);
@@ -601,6 +697,15 @@ int main(int argc, char** argv) {
     }
     if (command == "wait-text" && argc >= 5) {
         return WaitTextCommand(window, id, argv[4], TimeoutArg(argc, argv, 5));
+    }
+    if (command == "sent-text") {
+        return SentTextCommand(window, id, TimeoutArg(argc, argv, 4));
+    }
+    if (command == "checked") {
+        return CheckedCommand(window, id, TimeoutArg(argc, argv, 4));
+    }
+    if (command == "syscommand") {
+        return Post(window, WM_SYSCOMMAND, static_cast<WPARAM>(id), 0);
     }
     if (command == "click") {
         return ClickCommand(window, id);

@@ -34,6 +34,35 @@ std::string TextOf(HWND window) {
     return text;
 }
 
+// After a replacement of several lines in a rich edit field that marks web addresses, has every
+// address of the whole text marked. Windows' rich edit marks them throughout the inserted text by
+// itself; Wine's looks only at the paragraphs around the caret, so an address in the middle of a
+// block stays plain there. Setting the field's own text again makes either mark the whole text;
+// the text, its character positions and the selection stay as they were.
+void MarkLinksOfWholeText(HWND field, const char* inserted) {
+    if (field == nullptr || inserted == nullptr || std::strpbrk(inserted, "\r\n") == nullptr) {
+        return;
+    }
+    char className[32] = {};
+    ::GetClassNameA(field, className, sizeof(className));
+    if (std::strncmp(className, "RichEdit20", 10) != 0 ||
+        ::SendMessageA(field, EM_GETAUTOURLDETECT, 0, 0) == 0) {
+        return;
+    }
+    const LRESULT length = ::SendMessageA(field, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) {
+        return;
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied =
+        ::SendMessageA(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    CHARRANGE selection{0, 0};
+    ::SendMessageA(field, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ::SendMessageA(field, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+}
+
 void ClearRect(RECT* rect) {
     if (rect != nullptr) {
         rect->left = rect->top = rect->right = rect->bottom = 0;
@@ -289,9 +318,15 @@ int Dialog::GetCheckedRadioButton(int firstId, int lastId) const {
 }
 
 LRESULT Dialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return GetSafeHwnd() != nullptr
-               ? ::SendDlgItemMessageA(GetSafeHwnd(), id, message, wParam, lParam)
-               : 0;
+    if (GetSafeHwnd() == nullptr) {
+        return 0;
+    }
+    const LRESULT result = ::SendDlgItemMessageA(GetSafeHwnd(), id, message, wParam, lParam);
+    if (message == EM_REPLACESEL) {
+        MarkLinksOfWholeText(::GetDlgItem(GetSafeHwnd(), id),
+                             reinterpret_cast<const char*>(lParam));
+    }
+    return result;
 }
 
 LRESULT Dialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -371,9 +406,19 @@ HBRUSH Dialog::DefaultCtlColor(HDC dc, int controlId, UINT kind) {
     return ::GetSysColorBrush(COLOR_3DFACE);
 }
 
+// Inside a WM_CTLCOLOR* message the font goes into the control's device context, where the
+// control draws with it. Some static controls (Wine's) select their own font only after asking for
+// the colours, which would undo that; so the control that owns the device context is also given
+// the font, without a redraw, and draws with it in this paint and every later one.
 void Dialog::SelectFont(HDC dc, Font& font) {
-    if (font.Handle() != nullptr) {
-        ::SelectObject(dc, font.Handle());
+    if (font.Handle() == nullptr) {
+        return;
+    }
+    ::SelectObject(dc, font.Handle());
+    HWND control = ::WindowFromDC(dc);
+    if (control != nullptr && (::GetWindowLongA(control, GWL_STYLE) & WS_CHILD) != 0 &&
+        reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)) != font.Handle()) {
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Handle()), FALSE);
     }
 }
 
