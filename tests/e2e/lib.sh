@@ -47,6 +47,8 @@ e2e_init() {
     : "${E2E_WORK_DIR:?the end-to-end work folder}"
     E2E_ARTIFACTS="$E2E_WORK_DIR/artifacts/$E2E_NAME"
     E2E_PORTS_DIR="$E2E_WORK_DIR/ports"
+    # The simulated device on a pty (a tool of the host build).
+    E2E_SIM="${KEYSTRAND_SIM:-}"
     rm -rf "$E2E_ARTIFACTS"
     mkdir -p "$E2E_ARTIFACTS" "$E2E_PORTS_DIR"
     export WINEPREFIX="$E2E_WORK_DIR/wineprefix"
@@ -464,7 +466,9 @@ e2e_wine_start() {
     E2E_WINE_USED=1
     e2e_wineserver_stop
     e2e_ports_placeholders
-    timeout 30 "$E2E_WINESERVER" -p || e2e_fail "wineserver did not start"
+    # Its output goes to the artefacts: a wineserver dumps its objects when it is ended.
+    timeout 30 "$E2E_WINESERVER" -p >>"$E2E_ARTIFACTS/wineserver.log" 2>&1 ||
+        e2e_fail "wineserver did not start"
     # The first program starts Wine's services, which fill the map from the Ports key (COM1 to
     # COM12 first) and from the machine's devices; the driver waits for that, then replaces it.
     e2e_driver serialcomm-set --wait-for COM12 --timeout 120000 "$@" ||
