@@ -58,10 +58,10 @@ std::string FailureBody() {
     body += "You should retry the firmware update procedure.\n";
     body += "\n";
     body += "If you continue to have problems, contact Fenmoor Systems for support.\n";
-    body += "     Office hours " CONTACT_HOURS "\n";
-    body += "     Phone " CONTACT_PHONE "\n";
-    body += "     Email " CONTACT_EMAIL "\n";
-    body += "     Web " CONTACT_WEB "\n";
+    body += "     Office hours: " CONTACT_HOURS "\n";
+    body += "     Phone: " CONTACT_PHONE "\n";
+    body += "     Email: " CONTACT_EMAIL "\n";
+    body += "     Web: " CONTACT_WEB "\n";
     body += "\n";
     return body;
 }

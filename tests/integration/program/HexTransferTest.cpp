@@ -33,7 +33,7 @@ void ExpectFailedWith(SimHarness& s, const BoxSnapshot& box, const std::string& 
                   "\n\nFirmware update terminated.\n\nIf some of the hex file was transferred, "
                   "the firmware in the Keystrand SM may be corrupt.     \n\nYou should retry "
                   "the firmware update procedure.\n\nIf you continue to have problems, contact "
-                  "Fenmoor Systems for support.\n     Office hours "),
+                  "Fenmoor Systems for support.\n     Office hours: "),
               std::string::npos)
         << box.box.text;
     EXPECT_EQ(box.box.text.back(), '\n');
