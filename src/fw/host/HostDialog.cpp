@@ -376,6 +376,9 @@ std::string Dialog::GetWindowText() const {
 void Dialog::SetDlgItemText(int id, const std::string& text) {
     if (host::ControlModel* c = m_window != nullptr ? m_window->find(id) : nullptr) {
         c->text = text;
+        if (m_window->ui().onItemText) {
+            m_window->ui().onItemText(m_window->hwnd(), id, text);
+        }
     }
 }
 

@@ -57,6 +57,8 @@ public:
     std::function<void(const MessageBoxRecord&)> onMessageBox;
     // Called each time the program pumps one message, before the message is taken.
     std::function<void()> onPump;
+    // Called each time the program sets a control's text (SetDlgItemText), after the change.
+    std::function<void(HWND dialog, int id, const std::string& text)> onItemText;
 
     const std::vector<MessageBoxRecord>& messageBoxes() const { return m_messageBoxes; }
     void clearMessageBoxes() { m_messageBoxes.clear(); }

@@ -1,0 +1,240 @@
+// Parsing of keystrand-update's command line and its help text.
+#include "console/Options.h"
+
+#include <cctype>
+
+#include "console/ExitCodes.h"
+
+namespace console {
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) !=
+            std::toupper(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Splits "--name=value" into its two halves; a plain "--name" keeps an empty value.
+void SplitOption(const std::string& arg, std::string* name, std::string* value, bool* hasValue) {
+    const std::string::size_type eq = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+        *name = arg.substr(0, eq);
+        *value = arg.substr(eq + 1);
+        *hasValue = true;
+    } else {
+        *name = arg;
+        value->clear();
+        *hasValue = false;
+    }
+}
+
+} // namespace
+
+int ComNumberFromText(const std::string& text) {
+    std::string digits;
+    if (StartsWithNoCase(text, "\\\\.\\COM")) {
+        digits = text.substr(7);
+    } else if (StartsWithNoCase(text, "COM")) {
+        digits = text.substr(3);
+    } else {
+        digits = text;
+    }
+    if (!AllDigits(digits) || digits.size() > 3 || digits[0] == '0') {
+        return 0;
+    }
+    const int n = std::stoi(digits);
+    return n >= 1 && n <= 255 ? n : 0;
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+    *options = Options();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name;
+        std::string value;
+        bool hasValue = false;
+        SplitOption(args[i], &name, &value, &hasValue);
+
+        auto takeValue = [&](std::string* into) {
+            if (!into->empty()) {
+                *error = name + " is given more than once";
+                return false;
+            }
+            if (!hasValue) {
+                if (i + 1 >= args.size()) {
+                    *error = name + " needs a value";
+                    return false;
+                }
+                value = args[++i];
+            }
+            if (value.empty()) {
+                *error = name + " needs a value that is not empty";
+                return false;
+            }
+            *into = value;
+            return true;
+        };
+        auto noValue = [&](bool* flag) {
+            if (hasValue) {
+                *error = name + " takes no value";
+                return false;
+            }
+            *flag = true;
+            return true;
+        };
+
+        bool ok = true;
+        if (name == "--help" || name == "-h" || name == "-?" || name == "/?") {
+            ok = noValue(&options->help);
+        } else if (name == "--list-ports") {
+            ok = noValue(&options->listPorts);
+        } else if (name == "--check") {
+            ok = noValue(&options->check);
+        } else if (name == "--package") {
+            ok = takeValue(&options->packageDir);
+        } else if (name == "--port") {
+            ok = takeValue(&options->port);
+        } else if (name == "--trace") {
+            ok = takeValue(&options->traceFile);
+        } else if (name == "--map") {
+#ifdef _WIN32
+            *error = "--map is not needed on Windows: the system names the COM ports";
+            return false;
+#else
+            std::string entry;
+            ok = takeValue(&entry);
+            if (ok) {
+                const std::string::size_type eq = entry.find('=');
+                const int n = eq == std::string::npos ? 0 : ComNumberFromText(entry.substr(0, eq));
+                if (n < 1 || n > 12 || eq + 1 >= entry.size()) {
+                    *error = "--map takes COMn=PATH with n from 1 to 12, not \"" + entry + "\"";
+                    return false;
+                }
+                for (const auto& m : options->maps) {
+                    if (m.first == n) {
+                        *error = "--map gives COM" + std::to_string(n) + " twice";
+                        return false;
+                    }
+                }
+                options->maps.emplace_back(n, entry.substr(eq + 1));
+            }
+#endif
+        } else {
+            *error = "unknown argument \"" + args[i] + "\" (see --help)";
+            return false;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    if (options->listPorts && options->check) {
+        *error = "--list-ports and --check cannot be given together";
+        return false;
+    }
+    return true;
+}
+
+std::string HelpText(const std::string& programName) {
+    std::string t;
+    t += "Usage: " + programName + " [--package DIR] [--port PORT] [--trace FILE]";
+#ifndef _WIN32
+    t += " [--map COMn=PATH]...";
+#endif
+    t += "\n";
+    t += "       " + programName + " --check [--package DIR]\n";
+    t += "       " + programName + " --list-ports";
+#ifndef _WIN32
+    t += " [--port PORT] [--map COMn=PATH]...";
+#endif
+    t += "\n\n";
+    t += "Puts new firmware into the Keystrand SM over a serial port: the same update as the\n"
+         "Keystrand SM Firmware Update dialog (Begin Update), run from a console. It reads the\n"
+         "firmware package, talks the device's application firmware into its boot loader (when\n"
+         "the device holds DSR up), sends the HEX file row by row, shows the status lines and a\n"
+         "progress bar (plain lines when the output is not a terminal), prints the outcome and\n"
+         "remembers the port after a successful update.\n\n";
+    t += "Options:\n";
+    t += "  --package DIR     folder of the firmware package: Keystrand_SM.txt (the firmware\n"
+         "                    version and the HEX file's name) and that HEX file\n"
+         "                    (default: this program's own folder)\n";
+#ifdef _WIN32
+    t += "  --port PORT       the port to update through: COM3, 3 or \\\\.\\COM3 (COM1 to\n"
+         "                    COM12). Default: the remembered port when it is present, else\n"
+         "                    the only port present; with several ports and none remembered,\n"
+         "                    the port must be given.\n";
+#else
+    t += "  --port PORT       the port to update through: a tty path such as /dev/ttyUSB0\n"
+         "                    (any path to a terminal; it gets a COM number if it has none),\n"
+         "                    or COM3 / 3 for the COM number mapped over the ttys found.\n"
+         "                    Default: the remembered port when it is present, else the only\n"
+         "                    port present; with several ports and none remembered, the port\n"
+         "                    must be given.\n";
+    t += "  --map COMn=PATH   give the device at PATH the number COMn (n from 1 to 12); may be\n"
+         "                    repeated. Mapped ports come first; then the ttys found\n"
+         "                    (/dev/ttyUSB*, then /dev/ttyACM*, in number order) take the\n"
+         "                    lowest free numbers; then a --port path that is still unmapped.\n";
+#endif
+    t += "  --trace FILE      write a time-stamped log of every character sent to and received\n"
+         "                    from the port, and of the port's opening, settings and closing\n";
+    t += "  --check           check the package and every row of the HEX file (the row check of\n"
+         "                    the transfer: Intel-HEX records with their checksums, ending in\n"
+         "                    the end-of-file record) without touching any port\n";
+    t += "  --list-ports      list the serial ports found, with their COM numbers and paths\n";
+    t += "  --help            this text\n\n";
+    t += "Exit codes:\n";
+    t += "  " + std::to_string(kExitSuccess) +
+         "  success: the firmware was updated (or --check found the package good, or\n"
+         "     --list-ports listed the ports)\n";
+    t += "  " + std::to_string(kExitOther) +
+         "  the update ended without an outcome this program recognises\n";
+    t += "  " + std::to_string(kExitUsage) +
+         "  bad command line, or the trace file cannot be created\n";
+    t += "  " + std::to_string(kExitPackage) +
+         "  package: the description file or the HEX file is missing or unusable, or\n"
+         "     --check found a bad row\n";
+    t += "  " + std::to_string(kExitPort) +
+         "  port: no port found, several ports and none chosen, the chosen port is not\n"
+         "     present or not COM1 to COM12, or it cannot be opened\n";
+    t += "  " + std::to_string(kExitDeviceEntry) +
+         "  device entry: the application firmware did not identify itself (\"Cannot find\n"
+         "     a Keystrand SM\") or did not restart into its boot loader (\"Invalid response\")\n";
+    t += "  " + std::to_string(kExitTransfer) +
+         "  transfer: the boot loader did not answer or answered wrongly, or a row could not\n"
+         "     be read or sent; the device's firmware may be incomplete: run the update again\n\n";
+    t += "Remembered port:\n";
+#ifdef _WIN32
+    t += "  HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings, value\n"
+         "  ComPort: the same setting as the Firmware Update dialog's.\n";
+#else
+    t += "  the COM number, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
+         "  $XDG_CONFIG_HOME/keystrand-update/settings, else in\n"
+         "  ~/.config/keystrand-update/settings (a [Settings] section with ComPort=n).\n"
+         "  The number names whatever tty holds it at the next run.\n\n";
+    t += "Environment:\n";
+    t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";
+    t +=
+        "  KEYSTRAND_UPDATE_DEV_DIR   the folder searched for ttyUSB* and ttyACM* (default /dev)\n";
+#endif
+    return t;
+}
+
+} // namespace console

@@ -1,0 +1,35 @@
+// The command line of keystrand-update: its options, their parsing and the help text.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace console {
+
+struct Options {
+    bool help = false;
+    bool listPorts = false;
+    bool check = false;
+    // Empty when not given: the program's own folder.
+    std::string packageDir;
+    // Empty when not given: the remembered port, else the only port present.
+    std::string port;
+    // Empty when no trace is wanted.
+    std::string traceFile;
+    // Explicit COM numbers for device paths (host only): --map COMn=PATH.
+    std::vector<std::pair<int, std::string>> maps;
+};
+
+// Reads the arguments after the program name. False, with a one-line reason, when an option is
+// unknown, lacks its value, is given twice where once is allowed, or has a value of the wrong
+// form.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The COM number of "COMn", "comn", "\\.\COMn" or a plain decimal "n" (1 to 255), or 0 when the
+// text has none of these forms.
+int ComNumberFromText(const std::string& text);
+
+// The whole --help text, for the platform this program was built for.
+std::string HelpText(const std::string& programName);
+
+} // namespace console

@@ -1,0 +1,101 @@
+// keystrand-update's services on Linux: ttys through termios, the monotonic clock, a settings file.
+#include <cstdlib>
+
+#include <unistd.h>
+
+#include "console/Platform.h"
+#include "console/posix/FileProfile.h"
+#include "console/posix/SteadyClock.h"
+#include "console/posix/TtyPorts.h"
+#include "fw/host/MemoryPortMap.h"
+#include "fw/host/TtyComm.h"
+
+namespace console {
+
+namespace {
+
+class PosixPlatform : public Platform {
+public:
+    PosixPlatform(HostPorts ports, const std::string& settingsPath)
+        : m_ports(std::move(ports)), m_comm(m_ports.table), m_profile(settingsPath) {
+        FillPortMap(m_ports, &m_portMap);
+    }
+
+    fw::Comm& comm() override { return m_comm; }
+    fw::Clock& clock() override { return m_clock; }
+    fw::PortMap& portMap() override { return m_portMap; }
+    fw::Profile& profile() override { return m_profile; }
+
+    std::string programDir() override {
+        char self[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n <= 0) {
+            return std::string();
+        }
+        const std::string path(self, static_cast<std::size_t>(n));
+        return path.substr(0, path.rfind('/') + 1);
+    }
+
+    std::string folderPrefix(const std::string& folder) override {
+        return folder.back() == '/' ? folder : folder + "/";
+    }
+
+    std::vector<PortListing> ports() override {
+        std::vector<PortListing> list;
+        for (const auto& entry : m_ports.table.entries()) {
+            PortListing p;
+            p.number = entry.first;
+            p.path = entry.second;
+            for (const auto& origin : m_ports.origins) {
+                if (origin.first == entry.first && origin.second != "found") {
+                    p.note = origin.second;
+                }
+            }
+            list.push_back(p);
+        }
+        for (const std::string& path : m_ports.unnumbered) {
+            list.push_back({0, path, "no COM number left: COM1 to COM12 are taken"});
+        }
+        return list;
+    }
+
+    int resolvePort(const std::string& text, std::string* reason) override {
+        if (IsDevicePath(text)) {
+            return m_ports.portPathNumber; // numbered when the platform was made
+        }
+        const int n = ComNumberFromText(text);
+        if (n == 0) {
+            *reason = "--port takes a tty path such as /dev/ttyUSB0, or COMn, not \"" + text + "\"";
+        }
+        return n;
+    }
+
+    std::string settingsPlace() override {
+        return m_profile.path().empty() ? "nowhere: no home folder" : m_profile.path();
+    }
+
+    bool isTerminal(std::FILE* stream) override { return ::isatty(::fileno(stream)) == 1; }
+
+private:
+    HostPorts m_ports;
+    fw::host::TtyComm m_comm;
+    SteadyClock m_clock;
+    fw::host::MemoryPortMap m_portMap;
+    FileProfile m_profile;
+};
+
+} // namespace
+
+std::unique_ptr<Platform> MakePlatform(const Options& options, std::string* error) {
+    const char* devDir = std::getenv("KEYSTRAND_UPDATE_DEV_DIR");
+    const std::vector<std::string> found =
+        FindSerialTtys(devDir != nullptr && *devDir != '\0' ? devDir : "/dev");
+    HostPorts ports;
+    const std::string portPath = IsDevicePath(options.port) ? options.port : std::string();
+    if (!NumberPorts(options.maps, found, portPath, &ports, error)) {
+        return nullptr;
+    }
+    return std::make_unique<PosixPlatform>(std::move(ports), FileProfile::DefaultPath());
+}
+
+} // namespace console

@@ -1,0 +1,42 @@
+// The host's COM numbers: which tty stands for COM1 to COM12, from the ttys found and the options.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fw/host/HostPortTable.h"
+#include "fw/host/MemoryPortMap.h"
+
+namespace console {
+
+constexpr int kHostComPorts = 12;
+
+// The USB serial ttys in the folder: ttyUSB<n> first, then ttyACM<n>, each in number order.
+// Full paths; an unreadable folder gives none.
+std::vector<std::string> FindSerialTtys(const std::string& devDir);
+
+struct HostPorts {
+    fw::host::HostPortTable table;
+    // Where each numbered port came from ("--map", "found", "--port"), by COM number.
+    std::vector<std::pair<int, std::string>> origins;
+    // Ttys found that got no number because COM1 to COM12 were taken.
+    std::vector<std::string> unnumbered;
+    // The number of the --port path, 0 when no path was given.
+    int portPathNumber = 0;
+};
+
+// Numbers the ports: the --map entries keep their numbers; the ttys found take the lowest free
+// numbers, unless a --map entry already names the same device; a --port path is matched with
+// the entries (by path, then by the file it resolves to) or takes the lowest free number.
+// False, with a reason, when the --port path finds no free number.
+bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
+                 const std::vector<std::string>& found, const std::string& portPath,
+                 HostPorts* ports, std::string* error);
+
+// The serial-port map as the registry would hold it: "\Device\<file name>" = "COMn".
+void FillPortMap(const HostPorts& ports, fw::host::MemoryPortMap* map);
+
+// Whether --port names a device path (it holds a slash) rather than a COM number.
+bool IsDevicePath(const std::string& text);
+
+} // namespace console
