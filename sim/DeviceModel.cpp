@@ -10,18 +10,6 @@ namespace sim {
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 bool IsProtocolCharacter(char c) {
     return c == kCarriageReturn || c == '\n' || c == kReady || c == kXon || c == kXoff ||
@@ -276,8 +264,8 @@ void DeviceModel::bootByte(Micros now, std::uint8_t b) {
     case BootState::InRow:
         m_row += c;
         if (m_row.size() == 3) {
-            const int high = HexValue(m_row[1]);
-            const int low = HexValue(m_row[2]);
+            const int high = intelhex::HexDigitValue(m_row[1]);
+            const int low = intelhex::HexDigitValue(m_row[2]);
             if (high < 0 || low < 0) {
                 rejectRow(now, "length is not two hex digits: " + EscapeText(m_row));
                 m_strayRun = true; // the rest of that row is dropped quietly

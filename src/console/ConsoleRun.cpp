@@ -1,5 +1,6 @@
 // The update, the check and the listing, each driving the update dialog on the dialog model.
 #include "console/ConsoleRun.h"
+#include "fw/NoComm.h"
 
 #include <functional>
 #include <memory>
@@ -47,23 +48,6 @@ class NoShell : public fw::Shell {
 public:
     intptr_t shellExecute(const char*, const char*, int) override { return 2; }
     bool fileExists(const char*) override { return false; }
-};
-
-// The check touches no port: every call fails.
-class NoComm : public fw::Comm {
-public:
-    HANDLE createFile(const char*) override { return INVALID_HANDLE_VALUE; }
-    BOOL closeHandle(HANDLE) override { return FALSE; }
-    BOOL setupComm(HANDLE, DWORD, DWORD) override { return FALSE; }
-    BOOL setCommTimeouts(HANDLE, const COMMTIMEOUTS*) override { return FALSE; }
-    BOOL setCommState(HANDLE, const DCB*) override { return FALSE; }
-    BOOL setCommMask(HANDLE, DWORD) override { return FALSE; }
-    BOOL escapeCommFunction(HANDLE, DWORD) override { return FALSE; }
-    BOOL purgeComm(HANDLE, DWORD) override { return FALSE; }
-    BOOL clearCommError(HANDLE, DWORD*, COMSTAT*) override { return FALSE; }
-    BOOL readFile(HANDLE, void*, DWORD, DWORD*) override { return FALSE; }
-    BOOL writeFile(HANDLE, const void*, DWORD, DWORD*) override { return FALSE; }
-    BOOL getCommModemStatus(HANDLE, DWORD*) override { return FALSE; }
 };
 
 // One run of the update dialog on the dialog model, with the services given and the view
@@ -266,7 +250,7 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
 
 int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FILE* err) {
     ProgressView view(out, err, false, platform.clock());
-    NoComm comm;
+    fw::NoComm comm;
     fw::host::MemoryPortMap noPorts;
     fw::host::MemoryProfile noSettings;
     DialogSession session(&comm, &platform.clock(), &noPorts, &noSettings, view);

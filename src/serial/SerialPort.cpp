@@ -1,5 +1,6 @@
 // CSerialPort: opens, sets up, polls and closes one COM port through the comm seam.
 #include "serial/SerialPort.h"
+#include "fw/NoComm.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -26,23 +27,6 @@ template <std::size_t N> DWORD PickSpeed(const DWORD (&table)[N], int speed) {
 
 // Both queues asked of the driver hold 32 KB, far more than one HEX row or reply.
 constexpr DWORD kQueueSize = 0x8000;
-
-// Stands in when no comm service is installed: there is no port, so every call fails.
-class NoComm : public fw::Comm {
-public:
-    HANDLE createFile(const char*) override { return INVALID_HANDLE_VALUE; }
-    BOOL closeHandle(HANDLE) override { return FALSE; }
-    BOOL setupComm(HANDLE, DWORD, DWORD) override { return FALSE; }
-    BOOL setCommTimeouts(HANDLE, const COMMTIMEOUTS*) override { return FALSE; }
-    BOOL setCommState(HANDLE, const DCB*) override { return FALSE; }
-    BOOL setCommMask(HANDLE, DWORD) override { return FALSE; }
-    BOOL escapeCommFunction(HANDLE, DWORD) override { return FALSE; }
-    BOOL purgeComm(HANDLE, DWORD) override { return FALSE; }
-    BOOL clearCommError(HANDLE, DWORD*, COMSTAT*) override { return FALSE; }
-    BOOL readFile(HANDLE, void*, DWORD, DWORD*) override { return FALSE; }
-    BOOL writeFile(HANDLE, const void*, DWORD, DWORD*) override { return FALSE; }
-    BOOL getCommModemStatus(HANDLE, DWORD*) override { return FALSE; }
-};
 
 } // namespace
 
@@ -71,7 +55,7 @@ fw::Comm& CSerialPort::comm() const {
     if (app != nullptr && app->services().comm != nullptr) {
         return *app->services().comm;
     }
-    static NoComm none;
+    static fw::NoComm none;
     return none;
 }
 

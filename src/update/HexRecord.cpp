@@ -5,19 +5,6 @@ namespace intelhex {
 
 namespace {
 
-// The value of one hex digit, upper or lower case; -1 for any other character.
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // The record lengths each type allows; -1 for any length.
 int RequiredLength(std::uint8_t type) {
@@ -38,6 +25,19 @@ int RequiredLength(std::uint8_t type) {
 }
 
 } // namespace
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
 
 bool ParseHexRecord(const std::string& row, HexRecord* record) {
     // A record is ':' followed by pairs of hex digits: length, address (two bytes), type,

@@ -22,6 +22,9 @@ struct HexRecord {
     std::vector<std::uint8_t> data;
 };
 
+// The value of one hex digit, upper or lower case; -1 for any other character.
+int HexDigitValue(char c);
+
 // Parses a row given without its line end. False, leaving record unspecified, when the row is
 // empty, does not begin with ':', holds anything but pairs of hex digits after it, has fewer or
 // more data bytes than its length byte says, has a wrong checksum or an unknown record type, or

@@ -102,11 +102,11 @@ inline sim::DeviceConfig DeviceWith(sim::Mode mode,
                                     std::initializer_list<const char*> faults = {}) {
     sim::DeviceConfig config;
     config.mode = mode;
-    for (const char* spec : faults) {
+    for (const char* entry : faults) {
         sim::Fault fault;
         std::string error;
-        if (!sim::ParseFault(spec, &fault, &error)) {
-            ADD_FAILURE() << "bad fault " << spec << ": " << error;
+        if (!sim::ParseFault(entry, &fault, &error)) {
+            ADD_FAILURE() << "bad fault " << entry << ": " << error;
             continue;
         }
         config.faults.push_back(fault);

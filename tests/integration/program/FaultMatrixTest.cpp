@@ -197,10 +197,10 @@ class FaultMatrix : public ::testing::TestWithParam<MatrixRow> {};
 TEST_P(FaultMatrix, EndsWithItsMessageAndReleasesEverything) {
     const MatrixRow& row = GetParam();
     SimHarness s(DeviceWith(row.mode, {}));
-    for (const char* spec : row.faults) {
+    for (const char* entry : row.faults) {
         sim::Fault f;
         std::string error;
-        ASSERT_TRUE(sim::ParseFault(spec, &f, &error)) << error;
+        ASSERT_TRUE(sim::ParseFault(entry, &f, &error)) << error;
         s.device.addFault(f);
     }
     s.writePackage(MakeHexFile(row.dataRows));
