@@ -168,9 +168,22 @@ void DeviceModel::receive(Micros now, const void* data, std::size_t size) {
             return;
         }
     }
+    // On a paced line the program's characters take their time too: each one is seen when its
+    // last bit has arrived, after the characters written before it.
+    const Micros charMicros = characterMicros();
+    Micros t = charMicros > 0 ? std::max(now, m_rxFree) : now;
     for (std::size_t i = 0; i < size && !m_dead; ++i) {
-        receiveByte(now, bytes[i]);
+        t += charMicros;
+        receiveByte(t, bytes[i]);
     }
+    m_rxFree = t;
+}
+
+Micros DeviceModel::characterMicros() const {
+    if (m_config.paceBaud == 0) {
+        return 0;
+    }
+    return (kBitsPerCharacter * 1000000ull + m_config.paceBaud - 1) / m_config.paceBaud;
 }
 
 void DeviceModel::receiveByte(Micros now, std::uint8_t b) {
@@ -502,10 +515,7 @@ void DeviceModel::queue(Micros now, const std::string& bytes) {
     }
     Micros t = std::max(now, m_lineFree);
     const Micros start = t;
-    Micros charMicros = 0;
-    if (m_config.paceBaud > 0) {
-        charMicros = (kBitsPerCharacter * 1000000ull + m_config.paceBaud - 1) / m_config.paceBaud;
-    }
+    const Micros charMicros = characterMicros();
     for (char c : bytes) {
         t += charMicros;
         if (m_output.size() < m_config.outputCapBytes) {

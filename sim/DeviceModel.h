@@ -125,6 +125,8 @@ private:
     bool emit(Micros now, Step step, int row, const std::string& normal);
     // Queues raw characters behind all earlier output.
     void queue(Micros now, const std::string& bytes);
+    // Time one character takes on the line when paced (10 bits), else 0.
+    Micros characterMicros() const;
     bool sendXon(Micros now);
     void receiveByte(Micros now, std::uint8_t b);
     void applicationByte(Micros now, std::uint8_t b);
@@ -177,6 +179,8 @@ private:
     // Output: (readable at, character), in order; the line is busy until m_lineFree.
     std::deque<std::pair<Micros, char>> m_output;
     Micros m_lineFree = 0;
+    // Input: on a paced line, when the last character written by the program has arrived.
+    Micros m_rxFree = 0;
     std::vector<int> m_faultUses;
     std::uint32_t m_noiseState = 0x2545F491u;
 };

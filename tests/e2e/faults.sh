@@ -18,17 +18,7 @@ start_device() {
     local name="$1" faults=() f
     shift
     for f in "$@"; do faults+=(--fault "$f"); done
-    rm -rf "$E2E_PORTS_DIR/com3"
-    "$E2E_SIM" --link "$E2E_PORTS_DIR/com3" --mode boot --quiet --max-seconds 300 "${faults[@]}" \
-        --status-file "$E2E_ARTIFACTS/$name.status" >"$E2E_ARTIFACTS/$name.sim.out" 2>&1 &
-    DEVICE_PID=$!
-    E2E_PIDS+=("$DEVICE_PID")
-    e2e_wait_for "the simulated device" 20 test -L "$E2E_PORTS_DIR/com3"
-}
-
-stop_device() {
-    kill "$DEVICE_PID" 2>/dev/null || true
-    e2e_wait_pid "$DEVICE_PID" 10 || e2e_fail "the simulated device does not stop"
+    e2e_device_start "$name" "${faults[@]}"
 }
 
 # The commands and the port button of COM3, as "1006=1 2=1 1012=1 1016=1 2003=1".
@@ -58,7 +48,7 @@ run_case() {
     e2e_driver press "$box_hwnd" 1 || e2e_fail "$name: cannot press OK"
     e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "$name: the message stays open"
     e2e_expect "$name: commands afterwards" "$(commands_state "$hwnd")" "2=1 2003=1 1016=1 1012=1 1006=1"
-    stop_device
+    e2e_device_stop
     e2e_log "$name: passed"
     CASES=$((CASES + 1))
 }
@@ -72,7 +62,7 @@ fail_device() {
 CASES=0
 start_device first
 e2e_wine_start COM3
-stop_device
+e2e_device_stop
 e2e_start_app
 hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
 

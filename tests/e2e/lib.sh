@@ -385,6 +385,25 @@ e2e_port_pty() {
     e2e_log "COM$n -> $(readlink "$E2E_PORTS_DIR/com$n")"
 }
 
+# e2e_device_start NAME [OPTION...]: keystrand-sim in its boot loader serving COM3, with further
+# options of its own (faults, pacing, outputs); its status file is NAME.status in the artefacts.
+e2e_device_start() {
+    local name="$1"
+    shift
+    rm -rf "$E2E_PORTS_DIR/com3"
+    "$E2E_SIM" --link "$E2E_PORTS_DIR/com3" --mode boot --quiet --max-seconds 3600 \
+        --status-file "$E2E_ARTIFACTS/$name.status" "$@" >"$E2E_ARTIFACTS/$name.sim.out" 2>&1 &
+    E2E_DEVICE_PID=$!
+    E2E_PIDS+=("$E2E_DEVICE_PID")
+    e2e_wait_for "the simulated device" 20 test -L "$E2E_PORTS_DIR/com3"
+}
+
+# e2e_device_stop: ends the device started last; it writes its outputs as it ends.
+e2e_device_stop() {
+    kill "$E2E_DEVICE_PID" 2>/dev/null || true
+    e2e_wait_pid "$E2E_DEVICE_PID" 10 || e2e_fail "the simulated device does not stop"
+}
+
 # e2e_wait_for WHAT SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; fails the test
 # after SECONDS.
 e2e_wait_for() {

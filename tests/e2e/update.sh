@@ -14,27 +14,17 @@ e2e_require_wine
 e2e_display
 e2e_prefix_use
 
-# start_device NAME [FAULT...]: keystrand-sim serving COM3, with its status and image in the
-# artefacts under NAME.
+# start_device NAME [FAULT...]: the device with its log and flashed image in the artefacts.
 start_device() {
     local name="$1" faults=() f
     shift
     for f in "$@"; do faults+=(--fault "$f"); done
-    rm -rf "$E2E_PORTS_DIR/com3"
-    "$E2E_SIM" --link "$E2E_PORTS_DIR/com3" --mode boot --quiet --max-seconds 600 "${faults[@]}" \
-        --log "$E2E_ARTIFACTS/$name.device.log" --image-out "$E2E_ARTIFACTS/$name.flashed.hex" \
-        --status-file "$E2E_ARTIFACTS/$name.status" >"$E2E_ARTIFACTS/$name.sim.out" 2>&1 &
-    DEVICE_PID=$!
-    E2E_PIDS+=("$DEVICE_PID")
-    e2e_wait_for "the simulated device" 20 test -L "$E2E_PORTS_DIR/com3"
+    e2e_device_start "$name" "${faults[@]}" --log "$E2E_ARTIFACTS/$name.device.log" \
+        --image-out "$E2E_ARTIFACTS/$name.flashed.hex"
 }
 
 device_status() { sed -n "s/^$2=//p" "$E2E_ARTIFACTS/$1.status"; }
 
-stop_device() {
-    kill "$DEVICE_PID" 2>/dev/null || true
-    e2e_wait_pid "$DEVICE_PID" 10 || e2e_fail "the simulated device does not stop"
-}
 
 start_device success
 e2e_wine_start COM3
@@ -56,7 +46,7 @@ sleep 1
 e2e_screenshot success-message
 e2e_driver press "$box_hwnd" 1 || e2e_fail "cannot press OK"
 e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "the message stays open"
-stop_device
+e2e_device_stop
 python3 "$E2E_LIB_DIR/../../tools/compare_hex_images.py" "$(dirname "$E2E_EXE")/KeystrandSM_v210.hex" \
     "$E2E_ARTIFACTS/success.flashed.hex" || e2e_fail "the device does not hold the sample firmware"
 e2e_log "the device holds the sample firmware"
@@ -78,7 +68,7 @@ e2e_screenshot failure-message
 e2e_driver press "$box_hwnd" 1 || e2e_fail "cannot press OK"
 e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "the message stays open"
 e2e_expect "remembered port after the failure" "$(e2e_driver profile-get "$SETTINGS_KEY" ComPort)" 3
-stop_device
+e2e_device_stop
 
 e2e_driver cancel "$hwnd" || e2e_fail "cannot press Done"
 e2e_wait_app_exit 30

@@ -202,19 +202,19 @@ TEST(BootLoaderLine, WrongSpeedOrFramingDropsInputWhenStrict) {
     EXPECT_EQ(bench.device.stats().baudMismatches, 2);
 }
 
-TEST(BootLoaderLine, PacedOutputTakesTenBitTimesPerCharacter) {
+TEST(BootLoaderLine, APacedLineTakesTenBitTimesPerCharacterBothWays) {
     sim::DeviceConfig config;
     config.paceBaud = 9600; // 1042 us per character
     Bench bench(config);
     ASSERT_TRUE(bench.program.open(kPort, 115200));
     bench.program.write(sim::kIdentificationRequest);
-    EXPECT_EQ(bench.program.waiting(), 0u);
-    bench.clock.advance(1);
-    EXPECT_EQ(bench.program.waiting(), 0u); // the first character needs 1.042 ms
+    // The 12 characters of the request arrive by 12.5 ms; the reply starts after that.
+    bench.clock.advance(13);
+    EXPECT_EQ(bench.program.waiting(), 0u); // the first reply character needs until 13.54 ms
     bench.clock.advance(1);
     EXPECT_EQ(bench.program.waiting(), 1u);
-    bench.clock.advance(13);
-    EXPECT_EQ(bench.program.waiting(), 14u); // the 15th is readable at 15.63 ms
+    bench.clock.advance(14);
+    EXPECT_EQ(bench.program.waiting(), 14u); // the 15th is readable at 28.13 ms
     bench.clock.advance(1);
     EXPECT_EQ(bench.program.drain(), kGreeting);
 }

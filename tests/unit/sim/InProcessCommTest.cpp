@@ -141,7 +141,8 @@ TEST(InProcessPortInput, PurgeDropsOnlyWhatHasArrived) {
     Bench bench(config);
     ASSERT_TRUE(bench.program.open(kPort, 115200));
     bench.program.write(sim::kIdentificationRequest);
-    bench.program.pause(20); // two characters on the wire so far
+    // The request takes 100 ms to arrive; two reply characters are on the wire 20 ms later.
+    bench.program.pause(120);
     EXPECT_EQ(bench.program.waiting(), 2u);
     ASSERT_TRUE(bench.program.purge());
     EXPECT_EQ(bench.program.waiting(), 0u);

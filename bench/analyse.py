@@ -1,0 +1,40 @@
+#!/usr/bin/env python3
+"""Reads the simulated device's logs of benchmark runs and prints, per run, the transfer time
+(from the identification request received to the at sign sent), and the line limit of that
+exchange at a given baud rate: every character that crossed the line, both ways, 10 bits each."""
+import re
+import sys
+
+LINE = re.compile(r'^\[\s*([0-9.]+) ms\] (rx|tx|--) (.*)$')
+
+
+def sessions(path):
+    """Yields (seconds, characters) for each completed transfer in the log."""
+    start, chars = None, 0
+    with open(path, errors="replace") as f:
+        for line in f:
+            m = LINE.match(line.rstrip("\n"))
+            if not m:
+                continue
+            t, kind, rest = float(m.group(1)) / 1000.0, m.group(2), m.group(3)
+            if kind == "rx" and "#&!KYST-SM35" in rest:
+                start, chars = t, 0
+            if start is None:
+                continue
+            if kind in ("rx", "tx"):
+                text = rest[rest.find('"') + 1:rest.rfind('"')]
+                chars += len(re.sub(r'\\x[0-9A-Fa-f]{2}|\\.', "_", text))
+            if kind == "--" and rest.startswith("file complete"):
+                yield t - start, chars
+                start = None
+
+
+def main():
+    baud = int(sys.argv[2]) if len(sys.argv) > 2 else 115200
+    for seconds, chars in sessions(sys.argv[1]):
+        print("%.4f %d %.4f" % (seconds, chars, chars * 10.0 / baud))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
