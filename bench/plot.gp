@@ -5,7 +5,8 @@ set title "Keystrand SM firmware transfer time"
 set xlabel "image size (KiB)"
 set ylabel "seconds"
 set logscale xy
-set key top left
+set key bottom right
+set xrange [12:320]
 set grid
 plot "sizes.dat" using 1:2 with linespoints title "program, unpaced", \
      "sizes.dat" using 1:3 with linespoints title "Python reference peer, unpaced", \
