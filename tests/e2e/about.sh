@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The About box under Wine, opened from Contact Info and from the system menu: caption, texts, the
-# contact block in the rich edit field (once, however often the box opens) and its placement.
+# contact block in the rich edit field (once, however often the box opens) with its web address
+# marked as a link, and its placement.
 source "$(dirname "$0")/lib.sh"
 
 TITLE="Keystrand SM Firmware Update"
@@ -34,6 +35,15 @@ check_about() {
     e2e_expect "About box y" "$top" "$(((screen_h - height) / 4))"
     sleep 1 # let the box finish painting before the picture
     e2e_screenshot "$shot"
+    # The web address is marked as a link: the rich edit field draws it in pure blue, one line.
+    local blue blue_w blue_h
+    blue="$(convert "$E2E_ARTIFACTS/$shot.png" -fill black +opaque "#0000FF" -fill white \
+        -opaque "#0000FF" -format '%[fx:round(mean*w*h)]' info:)"
+    read -r blue_w blue_h < <(convert "$E2E_ARTIFACTS/$shot.png" -fill black +opaque "#0000FF" \
+        -fill white -opaque "#0000FF" -trim -format '%w %h\n' info:)
+    e2e_log "link colour: $blue pixels in ${blue_w}x$blue_h"
+    [ "$blue" -ge 150 ] && [ "$blue_h" -le 20 ] ||
+        e2e_fail "the web address is not drawn as one link ($blue blue pixels, ${blue_w}x$blue_h)"
     e2e_driver press "$box" 1 || e2e_fail "cannot press OK"
     e2e_driver wait-gone "$box" 20000 || e2e_fail "the About box stays open after OK"
 }
