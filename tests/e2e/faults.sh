@@ -83,6 +83,11 @@ fail_device "$hwnd" file-complete-silent "Timeout waiting for file complete char
 fail_device "$hwnd" dead-mid-rows "Timeout waiting for XOFF character from the " row=1000:dead
 fail_device "$hwnd" garbage-burst "Invalid XOFF response from the " xoff@row=10:garbage=300
 fail_device "$hwnd" row-rejected "Invalid XOFF response from the " row=7:reject
+fail_device "$hwnd" xoff-late "Timeout waiting for XOFF character from the " xoff@row=5:delay=2400
+fail_device "$hwnd" file-complete-late "Timeout waiting for file complete character from the " file-complete:delay=2400
+run_case "$hwnd" xoff-and-file-complete-just-inside "Firmware Update Complete" \
+    "The Keystrand SM firmware has been successfully updated.     " \
+    "Keystrand SM firmware successfully updated" xoff@row=5:delay=1700 file-complete:delay=1700
 run_case "$hwnd" ready-just-inside "Firmware Update Complete" \
     "The Keystrand SM firmware has been successfully updated.     " \
     "Keystrand SM firmware successfully updated" ready:delay=1700 banner:garbage=300
@@ -121,5 +126,32 @@ PY
 run_package bad-checksum "$E2E_ARTIFACTS/bad-checksum.hex" "Invalid data in hex file.     \n\nFirmware update terminated."
 { head -n 3 "$sample"; printf '\r\n'; tail -n +4 "$sample"; } >"$E2E_ARTIFACTS/blank-row.hex"
 run_package blank-row "$E2E_ARTIFACTS/blank-row.hex" "Invalid data in hex file.     \n\nFirmware update terminated."
+
+# The HEX file disappears after both checks of it and before the transfer opens it: the device
+# takes its time over the version reply meanwhile.
+folder="$E2E_ARTIFACTS/package-vanishing"
+mkdir -p "$folder"
+cp "$E2E_EXE" "$folder/"
+printf '2.10\r\nvanishing.hex\r\n' >"$folder/Keystrand_SM.txt"
+cp "$sample" "$folder/vanishing.hex"
+(cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$folder/$(basename "$E2E_EXE")") >"$E2E_ARTIFACTS/vanishing.app.log" 2>&1 &
+E2E_APP_PID=$!
+hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "vanishing: no window"
+start_device vanishing version:delay=2000
+e2e_driver click "$hwnd" 1006 || e2e_fail "vanishing: cannot click Begin Update"
+sleep 1
+rm -f "$folder/vanishing.hex"
+box="$(e2e_driver wait-msgbox "$hwnd" "Firmware Update Error" 60000)" || e2e_fail "vanishing: no message"
+case "$(sed -n 's/^text\t//p' <<<"$box")" in
+"Unable to open the hex file vanishing.hex     \n\nFirmware update terminated."*) ;;
+*) e2e_fail "vanishing: message \"$(sed -n 's/^text\t//p' <<<"$box")\"" ;;
+esac
+e2e_expect "vanishing: result line" "$(e2e_driver text "$hwnd" 1011)" "Firmware update failed"
+e2e_expect "vanishing: port released" "$(sed -n 's/^state=//p' "$E2E_ARTIFACTS/vanishing.status")" closed
+e2e_driver press "$(sed -n 's/^hwnd\t//p' <<<"$box")" 1 || e2e_fail "vanishing: cannot press OK"
+e2e_device_stop
+e2e_driver cancel "$hwnd" || e2e_fail "vanishing: cannot press Done"
+e2e_wait_app_exit 30
+CASES=$((CASES + 1))
 
 e2e_log "passed: $CASES cases"
