@@ -6,20 +6,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "fw/App.h"
-#include "fw/host/FakeTopWindows.h"
-#include "fw/host/HostDialog.h"
-#include "fw/host/HostUi.h"
-#include "fw/host/MemoryPortMap.h"
-#include "fw/host/MemoryProfile.h"
-#include "fw/host/RecordingShell.h"
-#include "fw/host/VirtualClock.h"
 #include "sim/DeviceModel.h"
 #include "sim/HexImage.h"
 #include "sim/InProcessComm.h"
+#include "support/ProgramHarness.h"
 #include "ui/UpdateDlg.h"
 
 namespace {
@@ -58,49 +50,31 @@ struct Sample {
     bool ok;
 };
 
-Sample RunOnce(const std::string& folder, int rows) {
-    fw::host::HostUi ui;
-    fw::host::VirtualClock clock;
-    fw::host::MemoryProfile profile;
-    fw::host::MemoryPortMap portMap;
-    fw::host::FakeTopWindows windows;
-    fw::host::RecordingShell shell;
+Sample RunOnce(const std::string& image, int rows) {
+    ProgramHarness h;
     sim::DeviceConfig config;
     config.mode = sim::Mode::BootLoader;
     config.logCapBytes = 1 << 16; // the log is not what is measured
     sim::DeviceModel device(config);
-    sim::InProcessComm comm(clock, device, {"\\\\.\\COM3"});
-    portMap.add("\\Device\\Serial2", "COM3");
-    fw::App app;
-    fw::Services services;
-    services.comm = &comm;
-    services.clock = &clock;
-    services.portMap = &portMap;
-    services.profile = &profile;
-    services.windows = &windows;
-    services.shell = &shell;
-    services.ui = &ui;
-    app.SetServices(services);
-    app.SetAppName("bench");
+    sim::InProcessComm comm(h.clock, device, {"\\\\.\\COM3"});
+    h.useComm(&comm);
+    h.portMap.add("\\Device\\Serial2", "COM3");
+    h.writePackage("2.10", "bench.hex", image);
 
     CUpdateDlg dlg;
-    dlg.m_strProgramDir = folder;
     Sample sample{0, 0, false};
-    ui.onModal = [&](fw::Dialog& d) {
+    h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
         const double cpu0 = CpuSeconds();
         const auto wall0 = std::chrono::steady_clock::now();
-        d.Window()->click(IDC_BEGIN_UPDATE);
+        w.click(IDC_BEGIN_UPDATE);
         const double cpu = CpuSeconds() - cpu0;
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
         sample.cpuMicrosPerRow = cpu * 1e6 / rows;
         sample.wallMicrosPerRow = wall * 1e6 / rows;
-        d.EndDialog(IDCANCEL);
-    };
-    app.m_pMainWnd = &dlg;
-    dlg.DoModal();
-    sample.ok = !ui.messageBoxes().empty() &&
-                ui.messageBoxes().back().caption == "Firmware Update Complete";
+    });
+    sample.ok = !h.ui.messageBoxes().empty() &&
+                h.ui.messageBoxes().back().caption == "Firmware Update Complete";
     return sample;
 }
 
@@ -117,23 +91,12 @@ int main(int argc, char** argv) {
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 7;
     const int dataRows = kib * 1024 / 16;
     const int rows = dataRows + 1 + (dataRows + 4095) / 4096;
-    char folder[] = "/tmp/keystrand-bench-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        return 1;
-    }
-    const std::string dir = std::string(folder) + "/";
-    FILE* f = std::fopen((dir + "Keystrand_SM.txt").c_str(), "wb");
-    std::fputs("2.10\r\nbench.hex\r\n", f);
-    std::fclose(f);
-    f = std::fopen((dir + "bench.hex").c_str(), "wb");
     const std::string image = MakeImage(dataRows);
-    std::fwrite(image.data(), 1, image.size(), f);
-    std::fclose(f);
 
     std::vector<double> cpu;
     std::vector<double> wall;
     for (int i = 0; i < repeats; ++i) {
-        const Sample s = RunOnce(dir, rows);
+        const Sample s = RunOnce(image, rows);
         if (!s.ok) {
             std::fprintf(stderr, "update failed\n");
             return 1;
@@ -146,8 +109,5 @@ int main(int argc, char** argv) {
         "wall_us_per_row_median=%.3f\n",
         kib, rows, repeats, Median(cpu), *std::min_element(cpu.begin(), cpu.end()),
         *std::max_element(cpu.begin(), cpu.end()), Median(wall));
-    std::remove((dir + "Keystrand_SM.txt").c_str());
-    std::remove((dir + "bench.hex").c_str());
-    rmdir(folder);
     return 0;
 }
