@@ -10,7 +10,6 @@ namespace sim {
 
 namespace {
 
-
 bool IsProtocolCharacter(char c) {
     return c == kCarriageReturn || c == '\n' || c == kReady || c == kXon || c == kXoff ||
            c == kLineComplete || c == kFileComplete || c == kNak || c == ':';
@@ -25,8 +24,9 @@ std::string Hex8(std::uint32_t value) {
 } // namespace
 
 DeviceModel::DeviceModel(DeviceConfig config)
-    : m_config(std::move(config)), m_log(m_config.logCapBytes), m_mode(m_config.mode),
-      m_dsr(m_config.mode == Mode::ApplicationFirmware), m_faultUses(m_config.faults.size(), 0) {
+    : m_config(std::move(config)), m_log(m_config.logCapBytes), m_image(m_config.initialImage),
+      m_mode(m_config.mode), m_dsr(m_config.mode == Mode::ApplicationFirmware),
+      m_faultUses(m_config.faults.size(), 0) {
     if (m_config.serial.size() != kSerialLength) {
         m_config.serial.resize(kSerialLength, '0');
     }

@@ -35,6 +35,8 @@ struct DeviceConfig {
     bool startApplicationAfterUpdate = false;
     // A boot loader that accepts an identification request erases its image first.
     bool eraseOnIdentify = true;
+    // What the flash holds before any update (the firmware the device came with).
+    Image initialImage;
     std::size_t logCapBytes = 4u << 20;
     // Distinct bytes the flash holds; a data row that would go beyond is refused as a bad row.
     std::size_t flashCapBytes = 1u << 20;

@@ -51,6 +51,18 @@ private:
     int m_waitCursorDepth = 0;
 };
 
+// Shows the wait cursor for its lifetime: ended on every way out of a scope, exceptions included.
+class WaitCursorScope {
+public:
+    explicit WaitCursorScope(App& app) : m_app(app) { m_app.BeginWaitCursor(); }
+    ~WaitCursorScope() { m_app.EndWaitCursor(); }
+    WaitCursorScope(const WaitCursorScope&) = delete;
+    WaitCursorScope& operator=(const WaitCursorScope&) = delete;
+
+private:
+    App& m_app;
+};
+
 // Registers the common control window classes.
 void InitCommonControls();
 // Loads the rich edit 2.0 control library once per process; TRUE when it is loaded.

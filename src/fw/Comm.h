@@ -1,9 +1,26 @@
 // The communications seam: the kernel's serial-port functions on one handle, as CSerialPort uses
 // them.
 #pragma once
+#include <string>
+
 #include "fw/WinTypes.h"
 
 namespace fw {
+
+// Why a call on a port failed, as the operating system put it.
+struct SystemError {
+    // What the failure means for a user, where the system's code tells it.
+    enum class Cause {
+        kUnknown,      // no reason known, or one of no particular meaning to a user
+        kNoSuchPort,   // nothing answers to the name or path
+        kAccessDenied, // the user may not open it
+        kBusy,         // another program holds it
+        kNotASerialPort,
+    };
+    Cause cause = Cause::kUnknown;
+    long code = 0;    // the system's own number (errno, or GetLastError on Windows); 0 when none
+    std::string text; // the system's own words for it; empty when none
+};
 
 // Each operation mirrors the Windows function of the same name and returns what it would.
 class Comm {
@@ -24,6 +41,10 @@ public:
     virtual BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) = 0;
     virtual BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) = 0;
     virtual BOOL getCommModemStatus(HANDLE h, DWORD* status) = 0;
+
+    // Why the last failed call of this object failed (GetLastError); unknown where the backend
+    // cannot tell.
+    virtual SystemError lastError() const { return SystemError(); }
 };
 
 } // namespace fw

@@ -59,7 +59,12 @@ public:
     // it.
     virtual const MessageMap* GetMessageMap() const;
     static const MessageMap* GetThisMessageMap();
+    // A handler that ends with an exception is stopped there, at the window's boundary, and the
+    // exception is handed to OnHandlerException; the message then counts as handled.
     BOOL DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // What to do about a handler's exception: by default, tell the user in a message box. It is
+    // never silent, and nothing it calls may throw past it.
+    virtual void OnHandlerException(const std::string& what);
 
     UINT TemplateId() const { return m_templateId; }
     HWND GetSafeHwnd() const;

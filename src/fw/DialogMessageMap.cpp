@@ -1,6 +1,11 @@
 // Message dispatch through the dialog classes' message maps, the same on every backend.
 #include "fw/Dialog.h"
 
+#include <exception>
+#include <new>
+
+#include "fw/App.h"
+
 namespace fw {
 
 namespace {
@@ -52,7 +57,24 @@ BOOL Dialog::DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LR
     for (const MessageMap* map = GetMessageMap(); map != nullptr; map = map->base) {
         for (const MessageMapEntry* entry = map->entries; entry->thunk != nullptr; ++entry) {
             if (Matches(*entry, message, wParam, lParam)) {
-                const LRESULT value = entry->thunk(*this, wParam, lParam);
+                LRESULT value = 0;
+                std::string failure;
+                try {
+                    value = entry->thunk(*this, wParam, lParam);
+                } catch (const std::bad_alloc&) {
+                    failure = "out of memory";
+                } catch (const std::exception& e) {
+                    failure = e.what();
+                } catch (...) {
+                    failure = "an unknown exception";
+                }
+                if (!failure.empty()) {
+                    try {
+                        OnHandlerException(failure);
+                    } catch (...) {
+                        // The report itself failed; the window must still live on.
+                    }
+                }
                 if (result != nullptr) {
                     *result = value;
                 }
@@ -61,6 +83,12 @@ BOOL Dialog::DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LR
         }
     }
     return FALSE;
+}
+
+void Dialog::OnHandlerException(const std::string& what) {
+    const App* app = App::Current();
+    MessageBox("The operation stopped because of an internal error (" + what + ").     ",
+               app != nullptr ? app->AppName() : std::string(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 } // namespace fw

@@ -5,6 +5,7 @@
 #include "fw/PortMap.h"
 #include "fw/Profile.h"
 #include "fw/Shell.h"
+#include "fw/TextFile.h"
 #include "fw/TopWindows.h"
 #include "fw/Ui.h"
 
@@ -18,6 +19,8 @@ struct Services {
     TopWindows* windows = nullptr;
     Shell* shell = nullptr;
     Ui* ui = nullptr;
+    // Null: the machine's own files.
+    FileOpener* files = nullptr;
 };
 
 } // namespace fw

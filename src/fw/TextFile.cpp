@@ -13,8 +13,40 @@
 namespace fw {
 
 namespace {
+
 constexpr int kCtrlZ = 0x1A;
+
+class CLibraryFiles : public FileOpener {
+public:
+    std::FILE* openForReading(const std::string& path) override {
+#ifdef _WIN32
+        // Deny every other opener, as the framework's exclusive text file does.
+        return _fsopen(path.c_str(), "rb", _SH_DENYRW);
+#else
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file != nullptr) {
+            struct stat st {};
+            // A folder opens on the host but is no text file; another holder of the lock
+            // refuses us.
+            if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) ||
+                flock(fileno(file), LOCK_EX | LOCK_NB) != 0) {
+                std::fclose(file);
+                file = nullptr;
+            }
+        }
+        return file;
+#endif
+    }
+};
+
 } // namespace
+
+FileOpener& SystemFiles() {
+    static CLibraryFiles files;
+    return files;
+}
+
+TextFile::TextFile(FileOpener* opener) : m_opener(opener != nullptr ? *opener : SystemFiles()) {}
 
 TextFile::~TextFile() {
     Close();
@@ -25,22 +57,9 @@ bool TextFile::Open(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-#ifdef _WIN32
-    // Deny every other opener, as the framework's exclusive text file does.
-    m_file = _fsopen(path.c_str(), "rb", _SH_DENYRW);
-#else
-    m_file = std::fopen(path.c_str(), "rb");
-    if (m_file != nullptr) {
-        struct stat st {};
-        // A folder opens on the host but is no text file; another holder of the lock refuses us.
-        if (fstat(fileno(m_file), &st) != 0 || !S_ISREG(st.st_mode) ||
-            flock(fileno(m_file), LOCK_EX | LOCK_NB) != 0) {
-            std::fclose(m_file);
-            m_file = nullptr;
-        }
-    }
-#endif
+    m_file = m_opener.openForReading(path);
     m_atEnd = false;
+    m_readFailed = false;
     return m_file != nullptr;
 }
 
@@ -49,6 +68,9 @@ int TextFile::NextByte() {
         return EOF;
     }
     const int c = std::fgetc(m_file);
+    if (c == EOF && std::ferror(m_file) != 0) {
+        m_readFailed = true;
+    }
     if (c == EOF || c == kCtrlZ) {
         m_atEnd = true;
         return EOF;
@@ -65,6 +87,10 @@ bool TextFile::ReadString(std::string& line) {
     for (;;) {
         const int c = NextByte();
         if (c == EOF) {
+            if (m_readFailed) {
+                line.clear();
+                return false;
+            }
             return any;
         }
         any = true;
@@ -78,6 +104,9 @@ bool TextFile::ReadString(std::string& line) {
             }
             if (next != EOF) {
                 std::ungetc(next, m_file); // a lone CR stays in the line
+            } else if (m_readFailed) {
+                line.clear();
+                return false;
             }
         }
         line.push_back(static_cast<char>(c));
@@ -86,8 +115,9 @@ bool TextFile::ReadString(std::string& line) {
 
 void TextFile::SeekToBegin() {
     if (m_file != nullptr) {
-        std::fseek(m_file, 0, SEEK_SET);
-        m_atEnd = false;
+        std::clearerr(m_file);
+        m_readFailed = std::fseek(m_file, 0, SEEK_SET) != 0;
+        m_atEnd = m_readFailed;
     }
 }
 

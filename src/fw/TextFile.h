@@ -16,12 +16,26 @@ struct LocalTime {
     int second = -1;
 };
 
+// The files seam: how a text file is opened for reading. Tests put streams of their own behind it
+// (a disk that fails in the middle of a file, for one).
+class FileOpener {
+public:
+    virtual ~FileOpener() = default;
+    // A stream positioned at the start of the file, or null when it cannot be opened (missing,
+    // not a regular file, refused, or held by another opener).
+    virtual std::FILE* openForReading(const std::string& path) = 0;
+};
+
+// The machine's own files through the C library, opened without sharing.
+FileOpener& SystemFiles();
+
 // Text-mode reading: CR LF or LF end a line, a lone CR stays in the line, Ctrl-Z (0x1A) ends
 // the text. Nothing is trimmed and lines have no length limit. The file is opened without
 // sharing and closed by Close or when the object goes away.
 class TextFile {
 public:
-    TextFile() = default;
+    // Opens through the given seam; null means the machine's own files.
+    explicit TextFile(FileOpener* opener = nullptr);
     ~TextFile();
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
@@ -30,8 +44,11 @@ public:
     bool Open(const std::string& path);
     bool IsOpen() const { return m_file != nullptr; }
     // Empties line, then reads the next line into it without its line end. FALSE when the end of
-    // the text came before any character of the line.
+    // the text came before any character of the line, or when reading failed (ReadFailed tells
+    // the two apart: a line cut short by a failure is not handed out).
     bool ReadString(std::string& line);
+    // Whether a read since the last Open or SeekToBegin failed for another reason than the end.
+    bool ReadFailed() const { return m_readFailed; }
     // Back to the start of the file.
     void SeekToBegin();
     void Close();
@@ -44,8 +61,10 @@ public:
 
 private:
     int NextByte();
+    FileOpener& m_opener;
     std::FILE* m_file = nullptr;
     bool m_atEnd = false;
+    bool m_readFailed = false;
 };
 
 } // namespace fw

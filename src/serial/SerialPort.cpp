@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "fw/App.h"
-
 namespace {
 
 // Line speeds that Open takes as they are; any other value gives 9600.
@@ -30,12 +28,6 @@ constexpr DWORD kQueueSize = 0x8000;
 
 } // namespace
 
-CSerialPort::CSerialPort() : CSerialPort(nullptr) {
-    if (fw::App* app = fw::App::Current()) {
-        m_comm = app->services().comm;
-    }
-}
-
 // The block starts out cleared: the reserved members and the spare flag bits are never written
 // afterwards, and the driver expects them zero.
 CSerialPort::CSerialPort(fw::Comm* comm)
@@ -47,13 +39,13 @@ CSerialPort::~CSerialPort() {
 }
 
 fw::Comm& CSerialPort::comm() const {
-    // The services may be installed after the dialog that owns this port was built.
     if (m_comm != nullptr) {
         return *m_comm;
     }
-    fw::App* app = fw::App::Current();
-    if (app != nullptr && app->services().comm != nullptr) {
-        return *app->services().comm;
+    if (m_findComm != nullptr) {
+        if (fw::Comm* found = m_findComm()) {
+            return *found;
+        }
     }
     static fw::NoComm none;
     return none;
@@ -208,4 +200,8 @@ BOOL CSerialPort::GetModemStatus(DWORD* status) {
 
 int CSerialPort::GetPortNumber() const {
     return m_bOpen ? m_nPort : -1;
+}
+
+fw::SystemError CSerialPort::LastError() const {
+    return comm().lastError();
 }

@@ -5,8 +5,10 @@
 
 class CSerialPort {
 public:
-    // Uses the application object's comm service, or the given one (tests).
+    // Uses the application object's comm service as it stands at each call (the dialog's port,
+    // whose services may be installed after the dialog is built).
     CSerialPort();
+    // Uses the given comm service; null for none (every call then fails).
     explicit CSerialPort(fw::Comm* comm);
     virtual ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
@@ -31,6 +33,9 @@ public:
     BOOL GetModemStatus(DWORD* status);
     // The open port's number, -1 while closed.
     int GetPortNumber() const;
+    // Why the last failed call on the line failed, as the system says it (after a failed Open,
+    // why the port could not be opened).
+    fw::SystemError LastError() const;
 
     // The line settings last handed to the port (tests look at them).
     const DCB& LineSettings() const { return m_dcb; }
@@ -39,6 +44,8 @@ private:
     fw::Comm& comm() const;
 
     fw::Comm* m_comm;
+    // The lookup of the application's comm service, for a port built without one.
+    fw::Comm* (*m_findComm)() = nullptr;
     int m_nPort;
     DCB m_dcb;
     BOOL m_bOpen;

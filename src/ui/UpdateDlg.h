@@ -5,6 +5,7 @@
 #include "fw/Dialog.h"
 #include "serial/SerialPort.h"
 #include "ui/resource.h"
+#include "update/UpdateSession.h"
 
 // The device's name as it stands in titles and messages.
 #define DEVICE_NAME "Keystrand SM"
@@ -51,6 +52,11 @@ public:
     // True while an update runs; commands that would end the dialog are ignored meanwhile.
     bool UpdateInProgress() const { return m_bUpdateRunning; }
 
+    // An exception that reached the window's boundary. During an update it ends the update as a
+    // failure would: port closed and given back, controls and system menu enabled again, and
+    // the user told; at other times the user is told.
+    void OnHandlerException(const std::string& what) override;
+
     CSerialPort m_serialPort;
     std::string m_strProgramDir;
     std::string m_strFirmwareVersion;
@@ -66,6 +72,12 @@ protected:
     FW_DECLARE_MESSAGE_MAP()
 
 private:
+    // The steps of Begin Update.
+    void BeginUpdate();
     void SetUpdateCommandsLocked(bool locked);
+    // The HEX file as the update sends it: the program directory and the file's name.
+    update::FirmwarePackage FirmwarePackageToSend() const;
     bool m_bUpdateRunning = false;
+    // From the start of Begin Update to its normal end; still set when an exception left it.
+    bool m_bBeginUpdateActive = false;
 };

@@ -5,6 +5,27 @@ namespace intelhex {
 
 namespace {
 
+std::string Hex2(unsigned value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    return std::string{kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
+}
+
+const char* TypeName(std::uint8_t type) {
+    switch (type) {
+    case kEndOfFile:
+        return "end-of-file record";
+    case kExtendedSegmentAddress:
+        return "extended segment address record";
+    case kExtendedLinearAddress:
+        return "extended linear address record";
+    case kStartSegmentAddress:
+        return "start segment address record";
+    case kStartLinearAddress:
+        return "start linear address record";
+    default:
+        return "data record";
+    }
+}
 
 // The record lengths each type allows; -1 for any length.
 int RequiredLength(std::uint8_t type) {
@@ -39,42 +60,84 @@ int HexDigitValue(char c) {
     return -1;
 }
 
+std::string PrintableCharacter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u < 0x7F) {
+        return std::string(1, c);
+    }
+    return "\\x" + Hex2(u);
+}
+
 bool ParseHexRecord(const std::string& row, HexRecord* record) {
+    return ParseHexRecord(row, record, nullptr);
+}
+
+bool ParseHexRecord(const std::string& row, HexRecord* record, std::string* problem) {
+    std::string ignored;
+    std::string& why = problem != nullptr ? *problem : ignored;
     // A record is ':' followed by pairs of hex digits: length, address (two bytes), type,
     // the data bytes and the checksum, so it holds 11 + 2 * length characters.
     constexpr std::size_t kFixedDigits = 10;
-    if (record == nullptr || row.empty() || row[0] != ':') {
+    if (record == nullptr) {
+        why = "no place for the record";
         return false;
     }
+    if (row.empty()) {
+        why = "empty row";
+        return false;
+    }
+    if (row[0] != ':') {
+        why = "begins with '" + PrintableCharacter(row[0]) + "', not ':'";
+        return false;
+    }
+    for (std::size_t i = 1; i < row.size(); ++i) {
+        if (HexDigitValue(row[i]) < 0) {
+            why = "'" + PrintableCharacter(row[i]) + "' at column " + std::to_string(i + 1) +
+                  " is not a hex digit";
+            return false;
+        }
+    }
     const std::size_t digits = row.size() - 1;
-    if (digits < kFixedDigits || digits % 2 != 0) {
+    if (digits < kFixedDigits) {
+        why = "too short for a record (" + std::to_string(digits) + " hex digits)";
+        return false;
+    }
+    if (digits % 2 != 0) {
+        why = "odd number of hex digits (" + std::to_string(digits) + ")";
         return false;
     }
     std::vector<std::uint8_t> bytes;
     bytes.reserve(digits / 2);
     for (std::size_t i = 1; i < row.size(); i += 2) {
-        const int high = HexDigitValue(row[i]);
-        const int low = HexDigitValue(row[i + 1]);
-        if (high < 0 || low < 0) {
-            return false;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        bytes.push_back(
+            static_cast<std::uint8_t>(HexDigitValue(row[i]) * 16 + HexDigitValue(row[i + 1])));
     }
     const std::uint8_t length = bytes[0];
     if (bytes.size() != static_cast<std::size_t>(length) + 5) {
+        why = "length byte " + Hex2(length) + " says " + std::to_string(length) +
+              " data bytes, the row holds " +
+              std::to_string(bytes.size() < 5 ? 0 : bytes.size() - 5);
         return false;
     }
     // The checksum makes the sum of all bytes of the record zero modulo 256.
     unsigned sum = 0;
-    for (std::uint8_t b : bytes) {
-        sum += b;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+        sum += bytes[i];
     }
-    if ((sum & 0xFFu) != 0) {
+    const unsigned expected = (0x100u - (sum & 0xFFu)) & 0xFFu;
+    if (bytes.back() != expected) {
+        why = "checksum " + Hex2(bytes.back()) + ", expected " + Hex2(expected);
         return false;
     }
     const std::uint8_t type = bytes[3];
     const int required = RequiredLength(type);
-    if (required == -2 || (required >= 0 && required != length)) {
+    if (required == -2) {
+        why = "unknown record type " + Hex2(type);
+        return false;
+    }
+    if (required >= 0 && required != length) {
+        why = std::string(TypeName(type)) + " with " + std::to_string(length) +
+              " data bytes, not " + std::to_string(required);
         return false;
     }
     record->length = length;

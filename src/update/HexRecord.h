@@ -31,4 +31,12 @@ int HexDigitValue(char c);
 // has a length its type does not allow (end of file 0, extended address 2, start address 4).
 bool ParseHexRecord(const std::string& row, HexRecord* record);
 
+// As above; on false, problem (when given) says why in a few words, for example
+// "checksum 3C, expected 3D" or "'G' at column 8 is not a hex digit". Characters of the row are
+// quoted with non-printing ones escaped.
+bool ParseHexRecord(const std::string& row, HexRecord* record, std::string* problem);
+
+// The character as it may be shown to a user: printable ASCII as it is, anything else as \xHH.
+std::string PrintableCharacter(char c);
+
 } // namespace intelhex

@@ -64,6 +64,7 @@ const char kUsage[] =
     "                         after \"@\" the device runs its application firmware again\n"
     "  --log FILE             write every received and sent character and every line event\n"
     "                         to FILE as they happen (at most 64 MiB)\n"
+    "  --image-in FILE        the Intel-HEX firmware the flash holds at the start\n"
     "  --image-out FILE       write the flashed image to FILE after each completed transfer\n"
     "                         and at the end\n"
     "  --image-format hex|raw Intel HEX (default) or raw bytes from the lowest to the highest\n"
@@ -124,6 +125,16 @@ int ParseOptions(int argc, char** argv, Options* options) {
              : arg == "--log"       ? options->logPath
              : arg == "--image-out" ? options->imagePath
                                     : options->statusPath) = v;
+        } else if (arg == "--image-in") {
+            const char* v = value("--image-in");
+            if (v == nullptr) {
+                return 2;
+            }
+            std::string error;
+            if (!sim::ImageFromHexFile(v, &options->device.initialImage, &error)) {
+                std::fprintf(stderr, "keystrand-sim: --image-in %s: %s\n", v, error.c_str());
+                return 2;
+            }
         } else if (arg == "--mode") {
             const char* v = value("--mode");
             if (v == nullptr) {

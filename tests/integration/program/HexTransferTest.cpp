@@ -173,41 +173,6 @@ TEST(HexTransfer, AHexFileThatCannotBeOpenedAfterTheReadyCharacter) {
     EXPECT_EQ(s.device.rowsAccepted(), 0);
 }
 
-TEST(HexTransfer, AnEmptyHexFileCannotBeRead) {
-    SimHarness s(BootLoaderWith());
-    s.writePackage("");
-    ExpectFailedWith(s, UpdateOnce(s),
-                     "Unable to read the firmware hex file.     \n\nFirmware update terminated.");
-}
-
-TEST(HexTransfer, ADamagedRowAnywhereFailsBeforeAnyRowIsSent) {
-    std::string rows = MakeHexFile(6);
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < rows.size();) {
-        const std::size_t end = rows.find("\r\n", at);
-        lines.push_back(rows.substr(at, end - at));
-        at = end + 2;
-    }
-    const auto withRow5 = [&](const std::string& row5) {
-        std::string text;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            text += (i == 4 ? row5 : lines[i]) + "\r\n";
-        }
-        return text;
-    };
-    std::string badChecksum = lines[4];
-    badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';
-    for (const std::string& file : {withRow5(""), withRow5(badChecksum), withRow5("x" + lines[4]),
-                                    withRow5(lines[4].substr(0, 20)), rows + "\r\n"}) {
-        SimHarness s(BootLoaderWith());
-        s.writePackage(file);
-        ExpectFailedWith(s, UpdateOnce(s),
-                         "Invalid data in hex file.     \n\nFirmware update terminated.");
-        EXPECT_EQ(s.device.log().received(), "#&!KYST-SM35") << "no row reached the device";
-        EXPECT_EQ(s.device.rowsAccepted(), 0);
-    }
-}
-
 TEST(HexTransfer, ATickCounterThatWrapsDuringAWaitChangesNothing) {
     SimHarness s(BootLoaderWith({"version:delay=1500", "xoff@row=2:delay=1900"}));
     s.h.clock.advance(0xFFFFFFFFu - 1200); // the counter wraps inside the version wait

@@ -1,30 +1,43 @@
 // The firmware package beside the program: the description file and the check of the HEX file.
+#include "fw/App.h"
 #include "fw/TextFile.h"
 #include "ui/UpdateDlg.h"
 #include "update/ModificationStamp.h"
 
 namespace {
+
 const char* const kDescriptionFileName = "Keystrand_SM.txt";
 const char* const kPackageCaption = DEVICE_NAME " Update";
+
+fw::FileOpener* Files() {
+    fw::App* app = fw::App::Current();
+    return app != nullptr ? app->services().files : nullptr;
+}
+
 } // namespace
 
 BOOL CUpdateDlg::LoadFirmwarePackage() {
     const std::string caption = kPackageCaption;
     const std::string path = m_strProgramDir + kDescriptionFileName;
-    fw::TextFile description;
-    if (!description.Open(path)) {
-        MessageBox(std::string("Unable to open the firmware description file:     \n") + "     " +
-                       path + "     \n\n" + "Firmware update wil be disabled.",
-                   caption, MB_OK | MB_ICONEXCLAMATION);
-    } else {
+    fw::TextFile description(Files());
+    bool opened = description.Open(path);
+    if (opened) {
         bool bothLines = description.ReadString(m_strFirmwareVersion);
         if (bothLines) {
             bothLines = description.ReadString(m_strHexFileName);
         }
+        // A file that cannot be read to its second line is as good as one that cannot be opened,
+        // and is reported the same way rather than taken for a short file.
+        opened = !description.ReadFailed();
         description.Close();
-        if (bothLines && CheckFirmwareFile()) {
+        if (opened && bothLines && CheckFirmwareFile()) {
             return TRUE;
         }
+    }
+    if (!opened) {
+        MessageBox(std::string("Unable to open the firmware description file:     \n") + "     " +
+                       path + "     \n\n" + "Firmware update wil be disabled.",
+                   caption, MB_OK | MB_ICONEXCLAMATION);
     }
     m_strFirmwareVersion.clear();
     m_strHexFileName.clear();
@@ -32,7 +45,7 @@ BOOL CUpdateDlg::LoadFirmwarePackage() {
 }
 
 BOOL CUpdateDlg::CheckFirmwareFile() {
-    fw::TextFile hexFile;
+    fw::TextFile hexFile(Files());
     if (!hexFile.Open(m_strProgramDir + m_strHexFileName)) {
         MessageBox(std::string("Unable to open the firmware hex file:     \n") + "     " +
                        m_strHexFileName + "     ",

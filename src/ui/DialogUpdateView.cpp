@@ -1,0 +1,48 @@
+// The dialog's side of an update session's events.
+#include "ui/DialogUpdateView.h"
+
+#include <cstdio>
+
+#include "fw/App.h"
+#include "ui/UpdateDlg.h"
+
+namespace {
+constexpr int kRepaintEveryRows = 50;
+} // namespace
+
+bool DialogUpdateView::retryOpen(int port, const fw::SystemError&) {
+    m_dialog.RequestPortLoan(port);
+    return true;
+}
+
+void DialogUpdateView::portOpened(int port) {
+    for (int n = 1; n <= 12; ++n) {
+        if (n != port) {
+            m_dialog.EnableDlgItem(IDC_COM1 - 1 + n, FALSE);
+        }
+    }
+}
+
+void DialogUpdateView::bootLoaderVersion(const std::string& version) {
+    m_dialog.SetDlgItemText(IDC_BOOTLOADER_VERSION, "Boot loader version  =  " + version);
+}
+
+void DialogUpdateView::rowsCounted(int total) {
+    m_dialog.m_nRowCount = total;
+}
+
+void DialogUpdateView::rowSent(int row, int total, std::size_t) {
+    if (row != total && row % 2 != 0) {
+        return;
+    }
+    char progress[96];
+    std::snprintf(progress, sizeof progress, "Sending hex file row  %d  of  %d", row, total);
+    m_dialog.SetDlgItemText(IDC_ROW_PROGRESS, progress);
+    if (row % kRepaintEveryRows == 0) {
+        m_dialog.InvalidateRect(FALSE);
+        m_dialog.UpdateWindow();
+    }
+    // The posted paint makes sure the one blocking retrieval returns.
+    m_dialog.PostMessage(WM_PAINT, 0, 0);
+    fw::App::Current()->PumpMessage();
+}

@@ -1,0 +1,33 @@
+// The one seam through which an update waits on its device: one face polls without sleeping,
+// another blocks in the kernel.
+#pragma once
+#include "fw/WinTypes.h"
+#include "serial/SerialPort.h"
+
+namespace update {
+
+enum class WaitResult {
+    kCharacter,  // one character was read
+    kReadFailed, // characters were waiting but the read gave none; the character is 0
+    kTimedOut,   // the limit passed with nothing received
+    kStopped,    // the user stopped the update
+};
+
+class LineWaits {
+public:
+    virtual ~LineWaits() = default;
+
+    // The millisecond tick counter that limits are measured on; wraps at 2^32, so every limit is
+    // an unsigned difference from a start.
+    virtual DWORD now() = 0;
+    // One character from the port, once limitMs have passed since start at the latest.
+    virtual WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+                                        char* received) = 0;
+    // Until milliseconds have passed since the call; false when the user stopped the update.
+    virtual bool pause(DWORD milliseconds) = 0;
+    // Between two reads of the modem status while a change of DSR is awaited; false when the
+    // user stopped the update.
+    virtual bool betweenStatusReads() = 0;
+};
+
+} // namespace update

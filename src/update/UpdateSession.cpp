@@ -1,0 +1,91 @@
+// The frame of an update session: the whole run, the package check, and how outcomes are made.
+#include "update/UpdateSession.h"
+
+#include "update/DeviceProtocol.h"
+#include "update/HexFileCheck.h"
+
+namespace update {
+
+UpdateSession::UpdateSession(CSerialPort& port, LineWaits& waits, UpdateObserver& observer)
+    : m_port(port), m_waits(waits), m_observer(observer) {}
+
+void UpdateSession::Enter(Stage stage) {
+    m_facts.stage = stage;
+    m_observer.stageChanged(stage);
+}
+
+void UpdateSession::Send(const char* text) {
+    m_facts.sentAnything = true;
+    m_port.WriteString(text);
+}
+
+Outcome UpdateSession::Succeeded() {
+    Outcome outcome = m_facts;
+    outcome.failure = Failure::kNone;
+    return outcome;
+}
+
+Outcome UpdateSession::Failed(Failure failure) {
+    Outcome outcome = m_facts;
+    outcome.failure = failure;
+    return outcome;
+}
+
+Outcome UpdateSession::HandshakeFailed(WaitResult result, char received, Awaited awaited) {
+    if (result == WaitResult::kStopped) {
+        return Stopped();
+    }
+    Outcome outcome =
+        Failed(result == WaitResult::kTimedOut ? Failure::kNoAnswer : Failure::kWrongAnswer);
+    outcome.awaited = awaited;
+    outcome.readFailed = result == WaitResult::kReadFailed;
+    outcome.received = received;
+    return outcome;
+}
+
+bool UpdateSession::Expect(char awaited, Awaited which, Stage stage, Outcome* failure) {
+    Enter(stage);
+    m_observer.waitStarted(stage, kStepLimitMs);
+    char c = 0;
+    const WaitResult result = m_waits.waitForCharacter(m_port, m_waits.now(), kStepLimitMs, &c);
+    if (result == WaitResult::kCharacter && c == awaited) {
+        return true;
+    }
+    *failure = HandshakeFailed(result, c, which);
+    return false;
+}
+
+Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
+    Enter(Stage::kCheckingPackage);
+    const HexFileSummary summary = CheckHexFile(package.hexPath, package.files);
+    m_facts.totalRows = summary.rows;
+    if (!summary.ok()) {
+        Outcome outcome = Failed(Failure::kPackage);
+        outcome.package = summary.problem;
+        return outcome;
+    }
+    return Succeeded();
+}
+
+Outcome UpdateSession::Run(int portNumber, const FirmwarePackage& package) {
+    m_facts.portNumber = portNumber;
+    Outcome outcome = CheckPackage(package);
+    if (outcome.ok()) {
+        outcome = OpenPort(portNumber);
+    }
+    if (outcome.ok()) {
+        outcome = EnterBootLoader();
+    }
+    if (outcome.ok()) {
+        SwitchToBootLoaderSpeed();
+        outcome = Transfer(package);
+    }
+    m_port.Close();
+    if (outcome.ok()) {
+        Enter(Stage::kDone);
+        outcome.stage = Stage::kDone;
+    }
+    return outcome;
+}
+
+} // namespace update
