@@ -16,6 +16,7 @@
 #include "fw/host/HostUi.h"
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
+#include "ui/DialogTemplates.h"
 #include "ui/UpdateDlg.h"
 
 namespace console {
@@ -65,6 +66,7 @@ public:
         services.windows = &m_windows;
         services.shell = &m_shell;
         services.ui = &m_ui;
+        m_ui.setDialogTemplates(ProgramDialogTemplates());
         m_app.SetServices(services);
         m_app.SetAppName(kSettingsAppName);
         m_app.SetRegistryKey(kCompany);

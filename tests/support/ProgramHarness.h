@@ -13,10 +13,14 @@
 #include "fw/host/RecordingShell.h"
 #include "fw/host/VirtualClock.h"
 #include "support/TempDir.h"
+#include "ui/DialogTemplates.h"
 #include "ui/UpdateDlg.h"
 
 struct ProgramHarness {
-    explicit ProgramHarness(fw::Comm* comm = nullptr) { useComm(comm); }
+    explicit ProgramHarness(fw::Comm* comm = nullptr) {
+        ui.setDialogTemplates(ProgramDialogTemplates());
+        useComm(comm);
+    }
 
     void useComm(fw::Comm* comm) {
         fw::Services services;

@@ -305,7 +305,7 @@ Dialog::~Dialog() = default;
 
 INT_PTR Dialog::DoModal() {
     host::HostUi& ui = RequireUi();
-    const DialogTemplate* t = FindDialogTemplate(m_templateId);
+    const DialogTemplate* t = ui.dialogTemplates().find(m_templateId);
     if (t == nullptr) {
         return -1;
     }

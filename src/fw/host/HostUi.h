@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/DialogTemplate.h"
 #include "fw/Ui.h"
 
 namespace fw {
@@ -50,6 +51,11 @@ public:
     }
     void setDpiY(int dpi) { m_dpiY = dpi; }
 
+    // The program's dialog templates: a dialog's model is built from its template when it opens,
+    // and a dialog whose template is not in the table fails to open.
+    void setDialogTemplates(const DialogTemplateTable& templates) { m_templates = templates; }
+    const DialogTemplateTable& dialogTemplates() const { return m_templates; }
+
     // Called when a dialog enters its modal loop: the test plays the user there and ends the
     // dialog. Without it, the dialog works off its queue and is then closed with Escape.
     std::function<void(Dialog&)> onModal;
@@ -85,6 +91,7 @@ private:
     std::vector<MessageBoxRecord> m_messageBoxes;
     std::deque<QueuedMessage> m_queue;
     std::map<HWND, DialogWindow*> m_windows;
+    DialogTemplateTable m_templates;
 };
 
 // The host UI of the current application object; null when it has none.

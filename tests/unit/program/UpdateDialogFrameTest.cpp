@@ -1,10 +1,10 @@
 // The main dialog's frame: its template, opening, colours, painting, system menu and closing.
 #include <gtest/gtest.h>
 
-#include "fw/DialogTemplate.h"
 #include "serial/PortLoan.h"
 #include "support/ProgramHarness.h"
 #include "support/RecordingComm.h"
+#include "ui/DialogTemplates.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ protected:
 };
 
 TEST(DialogTemplates, TheMainDialogHasItsTwentyNineControlsInTemplateOrder) {
-    const fw::DialogTemplate* t = fw::FindDialogTemplate(IDD_UPDATE_DIALOG);
+    const fw::DialogTemplate* t = ProgramDialogTemplates().find(IDD_UPDATE_DIALOG);
     ASSERT_NE(t, nullptr);
     const int ids[] = {2,    1017, -1,   2001, 2002, 2003, 2004, 2005, 2006, 2007,
                        2008, 2009, 2010, 2011, 2012, -1,   1100, 1022, -1,   1008,
@@ -44,7 +44,7 @@ TEST(DialogTemplates, TheMainDialogHasItsTwentyNineControlsInTemplateOrder) {
 }
 
 TEST(DialogTemplates, TheAboutBoxHasItsElevenControlsAndOneTabStop) {
-    const fw::DialogTemplate* t = fw::FindDialogTemplate(IDD_ABOUTBOX);
+    const fw::DialogTemplate* t = ProgramDialogTemplates().find(IDD_ABOUTBOX);
     ASSERT_NE(t, nullptr);
     const int ids[] = {-1, 1015, 1013, 1, -1, 1019, 1014, -1, 1021, 1016, 1018};
     ASSERT_EQ(t->controlCount, 11u);
@@ -56,7 +56,24 @@ TEST(DialogTemplates, TheAboutBoxHasItsElevenControlsAndOneTabStop) {
     EXPECT_EQ(tabStops, 1);
     EXPECT_STREQ(t->controls[9].className, "RichEdit20A");
     EXPECT_EQ(t->controls[0].iconId, IDR_MAINFRAME);
-    EXPECT_EQ(fw::FindDialogTemplate(101), nullptr);
+    EXPECT_EQ(ProgramDialogTemplates().find(101), nullptr);
+}
+
+TEST(DialogTemplates, ADialogOpensOnlyFromATemplateTheProgramHandedToTheBackend) {
+    ProgramHarness h;
+    bool opened = false;
+    h.ui.onModal = [&](fw::Dialog& d) {
+        opened = true;
+        d.EndDialog(IDOK);
+    };
+    h.ui.setDialogTemplates(fw::DialogTemplateTable{});
+    fw::Dialog about(IDD_ABOUTBOX);
+    EXPECT_EQ(about.DoModal(), -1);
+    EXPECT_FALSE(opened);
+
+    h.ui.setDialogTemplates(ProgramDialogTemplates());
+    EXPECT_EQ(about.DoModal(), IDOK);
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(UpdateDialogFrame, OpensWithItsTitleTextsAndEmptiedStatusLines) {
