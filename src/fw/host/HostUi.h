@@ -12,10 +12,11 @@
 
 namespace fw {
 class Dialog;
-class DialogWindow;
 } // namespace fw
 
 namespace fw::host {
+
+class DialogModel;
 
 struct MessageBoxRecord {
     HWND owner;
@@ -76,9 +77,9 @@ public:
     // The backend's bookkeeping of open dialog windows and fake handles.
     void post(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
     HWND newHandle();
-    void registerWindow(HWND hwnd, DialogWindow* window);
+    void registerWindow(HWND hwnd, DialogModel* window);
     void unregisterWindow(HWND hwnd);
-    DialogWindow* windowOf(HWND hwnd) const;
+    DialogModel* windowOf(HWND hwnd) const;
 
 private:
     int m_screenWidth = 1024;
@@ -90,7 +91,7 @@ private:
     std::uintptr_t m_nextHandle = 0x1000;
     std::vector<MessageBoxRecord> m_messageBoxes;
     std::deque<QueuedMessage> m_queue;
-    std::map<HWND, DialogWindow*> m_windows;
+    std::map<HWND, DialogModel*> m_windows;
     DialogTemplateTable m_templates;
 };
 

@@ -11,8 +11,8 @@ protected:
     AboutBox() { h.writePackage(); }
 
     // Opens the box from the main dialog's Contact Info button and lets `user` act in it.
-    void OpenAbout(const std::function<void(fw::Dialog&, fw::DialogWindow&)>& user) {
-        h.onOtherDialog = [&](fw::Dialog& d, fw::DialogWindow& w) {
+    void OpenAbout(const std::function<void(fw::Dialog&, fw::host::DialogModel&)>& user) {
+        h.onOtherDialog = [&](fw::Dialog& d, fw::host::DialogModel& w) {
             user(d, w);
             if (!w.ended) {
                 d.EndDialog(IDOK);
@@ -20,14 +20,14 @@ protected:
         };
         h.portMap.add("a", "COM1");
         CUpdateDlg dlg;
-        h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) { w.click(IDC_CONTACT_INFO); });
+        h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) { w.click(IDC_CONTACT_INFO); });
     }
 
     ProgramHarness h;
 };
 
 TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
-    OpenAbout([&](fw::Dialog& d, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog& d, fw::host::DialogModel& w) {
         EXPECT_EQ(d.TemplateId(), static_cast<UINT>(IDD_ABOUTBOX));
         EXPECT_EQ(d.GetWindowText(), "About Keystrand SM Update");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_TITLE), "Keystrand SM Hardware Wedge Firmware Update");
@@ -46,7 +46,7 @@ TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
 
 TEST_F(AboutBox, HoldsTheContactBlockOnceEvenWhenOpenedAgain) {
     std::vector<std::string> contacts;
-    const auto record = [&](fw::Dialog& d, fw::DialogWindow&) {
+    const auto record = [&](fw::Dialog& d, fw::host::DialogModel&) {
         contacts.push_back(d.GetDlgItemText(IDC_ABOUT_CONTACT));
     };
     OpenAbout(record);
@@ -60,7 +60,7 @@ TEST_F(AboutBox, HoldsTheContactBlockOnceEvenWhenOpenedAgain) {
 }
 
 TEST_F(AboutBox, ALeftButtonPressOnTheWebAddressOpensItAndNothingElseDoes) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         const std::vector<CHARRANGE> links = w.linkRanges(IDC_ABOUT_CONTACT);
         ASSERT_EQ(links.size(), 1u) << "the web address is marked as a link";
         EXPECT_EQ(w.linkEvent(IDC_ABOUT_CONTACT, WM_MOUSEMOVE, links[0]), 0);
@@ -75,7 +75,7 @@ TEST_F(AboutBox, ALeftButtonPressOnTheWebAddressOpensItAndNothingElseDoes) {
 }
 
 TEST_F(AboutBox, TheLinkTextIsTakenFromTheRangeTheControlReports) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN, CHARRANGE{0, 5});
         w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN,
                     CHARRANGE{3, 1 << 30}); // absurd: cut, not overrun
@@ -86,7 +86,7 @@ TEST_F(AboutBox, TheLinkTextIsTakenFromTheRangeTheControlReports) {
 }
 
 TEST_F(AboutBox, TheContactFieldPassesTheFocusToOk) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         w.focusControl(IDC_ABOUT_CONTACT);
         EXPECT_EQ(w.focusId, IDOK);
         w.pressEnter();

@@ -78,7 +78,7 @@ TEST(DialogTemplates, ADialogOpensOnlyFromATemplateTheProgramHandedToTheBackend)
 
 TEST_F(UpdateDialogFrame, OpensWithItsTitleTextsAndEmptiedStatusLines) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         EXPECT_EQ(d.GetWindowText(), "Keystrand SM Firmware Update");
         EXPECT_EQ(d.GetDlgItemText(IDC_HEADLINE),
                   "Use for updating the Keystrand SM hardware wedge firmware.");
@@ -111,7 +111,7 @@ TEST_F(UpdateDialogFrame, IsPlacedByTheRuleOnTheScreen) {
     for (const auto& screen : {std::pair<int, int>{1024, 768}, {640, 480}, {1920, 1080}}) {
         h.ui.setScreenSize(screen.first, screen.second);
         CUpdateDlg dlg;
-        h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
+        h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) {
             const int width = w.windowRect.right - w.windowRect.left;
             const int height = w.windowRect.bottom - w.windowRect.top;
             EXPECT_EQ(w.windowRect.left, (screen.first - width) / 2);
@@ -122,7 +122,7 @@ TEST_F(UpdateDialogFrame, IsPlacedByTheRuleOnTheScreen) {
 
 TEST_F(UpdateDialogFrame, OnlyTheHeadlineIsDrawnRedAndBold) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.paint();
         for (const auto& c : w.controls()) {
             if (c.className != "Static") {
@@ -147,14 +147,14 @@ TEST_F(UpdateDialogFrame, OnlyTheHeadlineIsDrawnRedAndBold) {
 TEST_F(UpdateDialogFrame, TheHeadlineFontFollowsTheScreenResolution) {
     h.ui.setDpiY(120);
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         EXPECT_EQ(d.m_headlineFont.PixelHeight(), -15);
     });
 }
 
 TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.systemCommand(0xF020);
         ASSERT_TRUE(d.IsIconic());
         d.SendMessage(WM_PAINT, 0, 0);
@@ -171,7 +171,7 @@ TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
 TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan) {
     HWND companion = h.windows.add("Fenmoor Serial Test Program");
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.focusId = IDC_COM1;
         w.pressEnter();
         EXPECT_FALSE(w.ended);
@@ -191,7 +191,7 @@ TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan)
 
 TEST_F(UpdateDialogFrame, TheCloseCommandEndsTheDialogLikeDone) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         ASSERT_TRUE(d.m_serialPort.Open(1, 9600, 'N', 8, 1));
         w.systemCommand(SC_CLOSE);
         EXPECT_TRUE(w.ended);
@@ -201,7 +201,7 @@ TEST_F(UpdateDialogFrame, TheCloseCommandEndsTheDialogLikeDone) {
 
 TEST_F(UpdateDialogFrame, DestroyingTheWindowClosesAnOpenPort) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         ASSERT_TRUE(d.m_serialPort.Open(1, 9600, 'N', 8, 1));
         d.EndDialog(IDOK); // ended without Done
     });
@@ -210,12 +210,12 @@ TEST_F(UpdateDialogFrame, DestroyingTheWindowClosesAnOpenPort) {
 
 TEST_F(UpdateDialogFrame, TheSystemMenuItemAndContactInfoOpenTheAboutBox) {
     std::vector<UINT> opened;
-    h.onOtherDialog = [&](fw::Dialog& d, fw::DialogWindow&) {
+    h.onOtherDialog = [&](fw::Dialog& d, fw::host::DialogModel&) {
         opened.push_back(d.TemplateId());
         d.EndDialog(IDOK);
     };
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) {
         w.systemCommand(IDM_ABOUTBOX);
         w.systemCommand(IDM_ABOUTBOX | 0x0003); // the low bits are the system's own
         w.click(IDC_CONTACT_INFO);
@@ -226,7 +226,7 @@ TEST_F(UpdateDialogFrame, TheSystemMenuItemAndContactInfoOpenTheAboutBox) {
 
 TEST_F(UpdateDialogFrame, TheHiddenDetailedInstructionsHandlerReportsTheMissingDocument) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DETAILED_INSTRUCTIONS, BN_CLICKED), 0);
     });
     ASSERT_EQ(h.ui.messageBoxes().size(), 1u);
@@ -240,7 +240,7 @@ TEST_F(UpdateDialogFrame, TheHiddenDetailedInstructionsHandlerReportsTheMissingD
 TEST_F(UpdateDialogFrame, TheDetailedInstructionsHandlerReportsAFailedLaunch) {
     CUpdateDlg dlg;
     h.shell.result = 31;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         d.m_strProgramDir = h.folder.path("Keystrand_SM.txt"); // something that exists
         d.OnDetailedInstructions();
     });
