@@ -1,6 +1,7 @@
 // The About and contact box: its texts, its contact block, the web link and the focus.
 #include <gtest/gtest.h>
 
+#include "app/ProgramVersion.h"
 #include "support/ProgramHarness.h"
 #include "ui/AboutDlg.h"
 
@@ -31,7 +32,7 @@ TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
         EXPECT_EQ(d.TemplateId(), static_cast<UINT>(IDD_ABOUTBOX));
         EXPECT_EQ(d.GetWindowText(), "About Keystrand SM Update");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_TITLE), "Keystrand SM Hardware Wedge Firmware Update");
-        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_VERSION), "Version 2.0.0.9");
+        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_VERSION), "Version " PROGRAM_VERSION_TEXT);
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_RELEASED), "Released October 25 2006");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_USAGE),
                   "This update utility can only be used to update\nthe Keystrand SM hardware wedge "
