@@ -63,7 +63,7 @@ Sample RunOnce(const std::string& image, int rows) {
 
     CUpdateDlg dlg;
     Sample sample{0, 0, false};
-    h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) {
         const double cpu0 = CpuSeconds();
         const auto wall0 = std::chrono::steady_clock::now();
         w.click(IDC_BEGIN_UPDATE);

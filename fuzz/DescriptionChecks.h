@@ -137,7 +137,7 @@ inline std::string CheckDescriptionPackage(const std::string& bytes) {
     std::string storedName;
     bool beginEnabled = false;
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         version = d.GetDlgItemText(IDC_FIRMWARE_VERSION);
         fileLine = d.GetDlgItemText(IDC_FIRMWARE_FILE);
         storedVersion = d.m_strFirmwareVersion;

@@ -68,7 +68,7 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
         }
     };
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         if (!d.IsDlgItemEnabled(IDC_BEGIN_UPDATE)) {
             note("Begin Update disabled before the run");
             return;

@@ -12,10 +12,11 @@
 #include "console/ProgressView.h"
 #include "console/TraceComm.h"
 #include "fw/App.h"
-#include "fw/host/HostDialog.h"
+#include "fw/host/DialogModel.h"
 #include "fw/host/HostUi.h"
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
+#include "ui/DialogTemplates.h"
 #include "ui/UpdateDlg.h"
 
 namespace console {
@@ -65,6 +66,7 @@ public:
         services.windows = &m_windows;
         services.shell = &m_shell;
         services.ui = &m_ui;
+        m_ui.setDialogTemplates(ProgramDialogTemplates());
         m_app.SetServices(services);
         m_app.SetAppName(kSettingsAppName);
         m_app.SetRegistryKey(kCompany);
@@ -75,7 +77,7 @@ public:
 
     // Runs the dialog; user acts inside its modal loop and ends it.
     void run(CUpdateDlg& dlg, const std::string& programDir,
-             const std::function<void(CUpdateDlg&, fw::DialogWindow&)>& user) {
+             const std::function<void(CUpdateDlg&, fw::host::DialogModel&)>& user) {
         dlg.m_strProgramDir = programDir;
         m_ui.onItemText = [&](HWND window, int id, const std::string& text) {
             if (window == dlg.GetSafeHwnd()) {
@@ -91,9 +93,9 @@ public:
                 d.EndDialog(IDOK); // no other dialog is ever wanted here
                 return;
             }
-            user(dlg, *dlg.Window());
-            if (!dlg.Window()->ended) {
-                dlg.Window()->click(IDCANCEL);
+            user(dlg, *fw::host::ModelOf(dlg));
+            if (!fw::host::ModelOf(dlg)->ended) {
+                fw::host::ModelOf(dlg)->click(IDCANCEL);
             }
         };
         m_app.m_pMainWnd = &dlg;
@@ -165,86 +167,88 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
     DialogSession session(comm, &platform.clock(), &platform.portMap(), &platform.profile(), view);
     int exitCode = kExitOther;
     CUpdateDlg dlg;
-    session.run(dlg, PackageDir(options, platform), [&](CUpdateDlg& d, fw::DialogWindow& window) {
-        // What the dialog said while it opened: the package first, then the port map.
-        const ExitCode opening = session.openingFailure();
-        if (opening == kExitPackage || d.m_strHexFileName.empty()) {
-            view.error("The firmware package is not usable: no update.");
-            exitCode = kExitPackage;
-            return;
-        }
+    session.run(
+        dlg, PackageDir(options, platform), [&](CUpdateDlg& d, fw::host::DialogModel& window) {
+            // What the dialog said while it opened: the package first, then the port map.
+            const ExitCode opening = session.openingFailure();
+            if (opening == kExitPackage || d.m_strHexFileName.empty()) {
+                view.error("The firmware package is not usable: no update.");
+                exitCode = kExitPackage;
+                return;
+            }
 
-        std::vector<int> present;
-        for (int n = 1; n <= kDialogPorts; ++n) {
-            if (d.m_portPresent[n - 1]) {
-                present.push_back(n);
-            }
-        }
-        int n = 0;
-        if (!options.port.empty()) {
-            std::string reason;
-            n = platform.resolvePort(options.port, &reason);
-            if (n == 0) {
-                view.error(reason);
-                exitCode = kExitPort;
-                return;
-            }
-        } else {
-            const int remembered = session.app().GetProfileInt("Settings", "ComPort", -1);
-            if (remembered >= 1 && remembered <= kDialogPorts && d.m_portPresent[remembered - 1]) {
-                n = remembered;
-            } else if (present.size() == 1) {
-                n = present.front();
-            } else if (present.empty()) {
-                view.error("No serial port found (see --list-ports).");
-                exitCode = kExitPort;
-                return;
-            } else {
-                std::string names;
-                for (int p : present) {
-                    names += (names.empty() ? "" : ", ") + Named(platform, p);
+            std::vector<int> present;
+            for (int n = 1; n <= kDialogPorts; ++n) {
+                if (d.m_portPresent[n - 1]) {
+                    present.push_back(n);
                 }
-                view.error("Several serial ports are present and none is remembered: " + names +
-                           ". Choose one with --port.");
+            }
+            int n = 0;
+            if (!options.port.empty()) {
+                std::string reason;
+                n = platform.resolvePort(options.port, &reason);
+                if (n == 0) {
+                    view.error(reason);
+                    exitCode = kExitPort;
+                    return;
+                }
+            } else {
+                const int remembered = session.app().GetProfileInt("Settings", "ComPort", -1);
+                if (remembered >= 1 && remembered <= kDialogPorts &&
+                    d.m_portPresent[remembered - 1]) {
+                    n = remembered;
+                } else if (present.size() == 1) {
+                    n = present.front();
+                } else if (present.empty()) {
+                    view.error("No serial port found (see --list-ports).");
+                    exitCode = kExitPort;
+                    return;
+                } else {
+                    std::string names;
+                    for (int p : present) {
+                        names += (names.empty() ? "" : ", ") + Named(platform, p);
+                    }
+                    view.error("Several serial ports are present and none is remembered: " + names +
+                               ". Choose one with --port.");
+                    exitCode = kExitPort;
+                    return;
+                }
+            }
+            if (n > kDialogPorts) {
+                view.error("COM" + std::to_string(n) +
+                           " cannot be used: the update reaches COM1 to COM12 only.");
                 exitCode = kExitPort;
                 return;
             }
-        }
-        if (n > kDialogPorts) {
-            view.error("COM" + std::to_string(n) +
-                       " cannot be used: the update reaches COM1 to COM12 only.");
-            exitCode = kExitPort;
-            return;
-        }
-        if (!d.m_portPresent[n - 1]) {
-            view.error("COM" + std::to_string(n) +
-                       " is not present on this computer (see --list-ports).");
-            exitCode = kExitPort;
-            return;
-        }
-        window.click(IDC_COM1 - 1 + n);
-        if (d.GetCheckedRadioButton(IDC_COM1, IDC_COM12) != IDC_COM1 - 1 + n ||
-            !d.IsDlgItemEnabled(IDC_BEGIN_UPDATE)) {
-            view.error("The update dialog does not offer COM" + std::to_string(n) + ".");
-            exitCode = kExitOther;
-            return;
-        }
+            if (!d.m_portPresent[n - 1]) {
+                view.error("COM" + std::to_string(n) +
+                           " is not present on this computer (see --list-ports).");
+                exitCode = kExitPort;
+                return;
+            }
+            window.click(IDC_COM1 - 1 + n);
+            if (d.GetCheckedRadioButton(IDC_COM1, IDC_COM12) != IDC_COM1 - 1 + n ||
+                !d.IsDlgItemEnabled(IDC_BEGIN_UPDATE)) {
+                view.error("The update dialog does not offer COM" + std::to_string(n) + ".");
+                exitCode = kExitOther;
+                return;
+            }
 
-        view.note("Updating through " + Named(platform, n));
-        const std::size_t before = session.boxes().size();
-        window.click(IDC_BEGIN_UPDATE);
-        if (session.boxes().size() == before) {
-            view.error("The update ended without an outcome.");
-            exitCode = kExitOther;
-            return;
-        }
-        const fw::host::MessageBoxRecord& last = session.boxes().back();
-        exitCode = ExitCodeOfMessage(last.caption, last.text);
-        if (exitCode == kExitSuccess && d.GetDlgItemText(IDC_UPDATE_RESULT) != DEVICE_NAME
-                                            " firmware successfully updated") {
-            exitCode = kExitOther;
-        }
-    });
+            view.note("Updating through " + Named(platform, n));
+            const std::size_t before = session.boxes().size();
+            window.click(IDC_BEGIN_UPDATE);
+            if (session.boxes().size() == before) {
+                view.error("The update ended without an outcome.");
+                exitCode = kExitOther;
+                return;
+            }
+            const fw::host::MessageBoxRecord& last = session.boxes().back();
+            exitCode = ExitCodeOfMessage(last.caption, last.text);
+            if (exitCode == kExitSuccess && d.GetDlgItemText(IDC_UPDATE_RESULT) != DEVICE_NAME
+                                                " firmware successfully updated") {
+                exitCode = kExitOther;
+            }
+        });
     return exitCode;
 }
 
@@ -258,7 +262,7 @@ int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FI
     std::string hexName;
     bool packageUsable = false;
     CUpdateDlg dlg;
-    session.run(dlg, dir, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    session.run(dlg, dir, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         hexName = d.m_strHexFileName;
         packageUsable = !hexName.empty() && session.openingFailure() != kExitPackage;
     });

@@ -4,13 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "fw/DialogBackend.h"
 #include "fw/MessageMap.h"
 #include "fw/WinTypes.h"
 
 namespace fw {
 
 class Font;
-class DialogWindow; // the backend's window of one open dialog
 
 // A painting device context opened on a dialog (BeginPaint ... EndPaint).
 class PaintDC {
@@ -27,16 +27,16 @@ private:
     HDC m_hdc;
 };
 
-// The system menu of a dialog, when it has one.
+// The system menu of a dialog, when it has one. Does nothing once the dialog's window is gone.
 class SystemMenu {
 public:
-    explicit SystemMenu(DialogWindow& window) : m_window(window) {}
+    explicit SystemMenu(Dialog& dialog) : m_dialog(dialog) {}
     void AppendMenu(UINT flags, UINT id, const std::string& text);
     // MF_BYCOMMAND with MF_ENABLED or MF_GRAYED.
     void EnableMenuItem(UINT id, UINT flags);
 
 private:
-    DialogWindow& m_window;
+    Dialog& m_dialog;
 };
 
 class Dialog {
@@ -68,7 +68,9 @@ public:
 
     UINT TemplateId() const { return m_templateId; }
     HWND GetSafeHwnd() const;
-    DialogWindow* Window() const { return m_window.get(); }
+    // The backend's side of this dialog; null before the backend has made it (on the host, before
+    // the dialog first opens). Each backend reaches its own kind through its own accessor.
+    DialogBackend* Backend() const { return m_backend.get(); }
 
     // The window and its controls.
     void SetWindowText(const std::string& text);
@@ -113,9 +115,8 @@ public:
     void DefaultDestroy();
 
 private:
-    friend class DialogWindow;
     UINT m_templateId;
-    std::unique_ptr<DialogWindow> m_window;
+    std::unique_ptr<DialogBackend> m_backend;
     std::unique_ptr<SystemMenu> m_systemMenu;
 };
 

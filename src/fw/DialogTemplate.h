@@ -26,7 +26,21 @@ struct DialogTemplate {
     std::size_t controlCount;
 };
 
-// The program's own templates, as its resources hold them; null for an unknown number.
-const DialogTemplate* FindDialogTemplate(UINT templateId);
+// A program's templates, as its resources hold them: what it hands to a backend that builds its
+// dialogs from data. The templates are the program's static data and outlive the table.
+struct DialogTemplateTable {
+    const DialogTemplate* templates = nullptr;
+    std::size_t count = 0;
+
+    // The template with this number; null when the table has none.
+    const DialogTemplate* find(UINT templateId) const {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (templates[i].id == templateId) {
+                return &templates[i];
+            }
+        }
+        return nullptr;
+    }
+};
 
 } // namespace fw

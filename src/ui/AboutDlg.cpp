@@ -1,6 +1,7 @@
 // The About and contact box: placement, texts, the contact block and its web link.
 #include "ui/AboutDlg.h"
 
+#include "app/ProgramVersion.h"
 #include "fw/App.h"
 #include "ui/ContactInfo.h"
 #include "ui/DialogPosition.h"
@@ -37,7 +38,7 @@ BOOL CAboutDlg::OnInitDialog() {
 
     SetWindowText("About " DEVICE_NAME " Update");
     SetDlgItemText(IDC_ABOUT_TITLE, DEVICE_NAME " Hardware Wedge Firmware Update");
-    SetDlgItemText(IDC_ABOUT_VERSION, "Version 2.0.0.9");
+    SetDlgItemText(IDC_ABOUT_VERSION, "Version " PROGRAM_VERSION_TEXT);
     SetDlgItemText(IDC_ABOUT_RELEASED, "Released October 25 2006");
     SetDlgItemText(IDC_ABOUT_NOTICE, "Copyright (C) 2006 Fenmoor Systems.");
     SetDlgItemText(IDC_ABOUT_USAGE, "This update utility can only be used to update\n"

@@ -1,5 +1,6 @@
 // The dialog templates as data, from the same layout rows that the resource script compiles.
-#include "fw/DialogTemplate.h"
+#include "ui/DialogTemplates.h"
+
 #include "ui/resource.h"
 
 namespace {
@@ -36,11 +37,6 @@ const fw::DialogTemplate kTemplates[] = {
 
 } // namespace
 
-const fw::DialogTemplate* fw::FindDialogTemplate(UINT templateId) {
-    for (const auto& t : kTemplates) {
-        if (t.id == templateId) {
-            return &t;
-        }
-    }
-    return nullptr;
+fw::DialogTemplateTable ProgramDialogTemplates() {
+    return fw::DialogTemplateTable{kTemplates, sizeof(kTemplates) / sizeof(kTemplates[0])};
 }

@@ -3,8 +3,22 @@
 only Windows system libraries, whose resources hold the two dialog templates control by control,
 the application icon and the version block, all in US English, and no manifest."""
 
+import os
+import re
 import struct
 import sys
+
+SOURCE_DIR = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
+
+def project_version():
+    """The four numbers of the build's project version, the program's one version."""
+    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt"), encoding="utf-8") as f:
+        found = re.search(r"project\(\s*\S+\s+VERSION\s+(\d+)\.(\d+)\.(\d+)\.(\d+)", f.read())
+    if found is None:
+        sys.exit("no four-number project version in %s/CMakeLists.txt" % SOURCE_DIR)
+    return tuple(int(n) for n in found.groups())
+
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_EN_US = 1033
@@ -244,8 +258,10 @@ def check_version(resources):
     if fixed >= 0:
         (_, _, file_ms, file_ls, product_ms, product_ls, mask, flags, os_kind, file_type,
          subtype, date_ms, date_ls) = struct.unpack_from("<13I", data, fixed)
-        check((file_ms, file_ls) == (0x20000, 9), "file version %#x.%#x" % (file_ms, file_ls))
-        check((product_ms, product_ls) == (0x20000, 9), "product version")
+        major, minor, patch, tweak = project_version()
+        expected = ((major << 16) | minor, (patch << 16) | tweak)
+        check((file_ms, file_ls) == expected, "file version %#x.%#x" % (file_ms, file_ls))
+        check((product_ms, product_ls) == expected, "product version")
         check(mask == 0x17 and flags == 0, "flags %#x mask %#x" % (flags, mask))
         check(os_kind in (0x4, 0x40004), "operating system %#x" % os_kind)
         check(file_type == 1 and date_ms == 0 and date_ls == 0, "file type or date")
@@ -255,7 +271,8 @@ def check_version(resources):
                 "LegalCopyright", "ProductName", "ProductVersion"):
         check(key in text, "version key %s missing" % key)
     check("Fenmoor Systems" in text, "company name")
-    check(text.count("2.0.0.9") >= 2, "file and product version strings")
+    version_text = ".".join(str(n) for n in project_version())
+    check(text.count(version_text) >= 2, "file and product version strings %s" % version_text)
     check(struct.pack("<HH", 0x409, 1252) in data, "translation 0x409, 1252")
 
 

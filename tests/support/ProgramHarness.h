@@ -5,18 +5,22 @@
 #include <string>
 
 #include "fw/App.h"
+#include "fw/host/DialogModel.h"
 #include "fw/host/FakeTopWindows.h"
-#include "fw/host/HostDialog.h"
 #include "fw/host/HostUi.h"
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
 #include "fw/host/RecordingShell.h"
 #include "fw/host/VirtualClock.h"
 #include "support/TempDir.h"
+#include "ui/DialogTemplates.h"
 #include "ui/UpdateDlg.h"
 
 struct ProgramHarness {
-    explicit ProgramHarness(fw::Comm* comm = nullptr) { useComm(comm); }
+    explicit ProgramHarness(fw::Comm* comm = nullptr) {
+        ui.setDialogTemplates(ProgramDialogTemplates());
+        useComm(comm);
+    }
 
     void useComm(fw::Comm* comm) {
         fw::Services services;
@@ -41,16 +45,17 @@ struct ProgramHarness {
 
     // Runs the main dialog modally; `user` acts inside its modal loop. Other dialogs (the About
     // box) go to `onOtherDialog`, or are closed with OK.
-    void run(CUpdateDlg& dlg, const std::function<void(CUpdateDlg&, fw::DialogWindow&)>& user) {
+    void run(CUpdateDlg& dlg,
+             const std::function<void(CUpdateDlg&, fw::host::DialogModel&)>& user) {
         dlg.m_strProgramDir = folder.dir();
         ui.onModal = [&](fw::Dialog& d) {
             if (&d == &dlg) {
-                user(dlg, *dlg.Window());
-                if (!dlg.Window()->ended) {
+                user(dlg, *fw::host::ModelOf(dlg));
+                if (!fw::host::ModelOf(dlg)->ended) {
                     dlg.EndDialog(IDCANCEL);
                 }
             } else if (onOtherDialog) {
-                onOtherDialog(d, *d.Window());
+                onOtherDialog(d, *fw::host::ModelOf(d));
             } else {
                 d.EndDialog(IDOK);
             }
@@ -68,5 +73,5 @@ struct ProgramHarness {
     fw::host::RecordingShell shell;
     fw::App app;
     TempDir folder;
-    std::function<void(fw::Dialog&, fw::DialogWindow&)> onOtherDialog;
+    std::function<void(fw::Dialog&, fw::host::DialogModel&)> onOtherDialog;
 };

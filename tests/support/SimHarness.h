@@ -53,8 +53,9 @@ struct SimHarness {
     }
 
     // Opens the dialog, presses Begin Update, and records the dialog's state at each box.
-    void beginUpdate(const std::function<void(CUpdateDlg&, fw::DialogWindow&)>& before = nullptr,
-                     const std::function<void(CUpdateDlg&, fw::DialogWindow&)>& after = nullptr) {
+    void
+    beginUpdate(const std::function<void(CUpdateDlg&, fw::host::DialogModel&)>& before = nullptr,
+                const std::function<void(CUpdateDlg&, fw::host::DialogModel&)>& after = nullptr) {
         CUpdateDlg dlg;
         h.ui.onMessageBox = [&](const fw::host::MessageBoxRecord& box) {
             BoxSnapshot s{box,
@@ -73,7 +74,7 @@ struct SimHarness {
             }
             boxes.push_back(s);
         };
-        h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+        h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
             if (before) {
                 before(d, w);
             }

@@ -8,7 +8,7 @@
 #include "console/posix/SteadyClock.h"
 #include "console/posix/TtyPorts.h"
 #include "fw/host/MemoryPortMap.h"
-#include "fw/host/TtyComm.h"
+#include "serial/posix/TtyComm.h"
 
 namespace console {
 
@@ -78,7 +78,7 @@ public:
 
 private:
     HostPorts m_ports;
-    fw::host::TtyComm m_comm;
+    serial::posix::TtyComm m_comm;
     SteadyClock m_clock;
     fw::host::MemoryPortMap m_portMap;
     FileProfile m_profile;

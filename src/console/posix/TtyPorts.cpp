@@ -41,7 +41,7 @@ bool SameDevice(const std::string& a, const std::string& b) {
     return !ra.empty() && ra == Resolved(b);
 }
 
-int LowestFree(const fw::host::HostPortTable& table) {
+int LowestFree(const serial::posix::ComPortTable& table) {
     for (int n = 1; n <= kHostComPorts; ++n) {
         if (table.pathFor(n).empty()) {
             return n;

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "fw/host/HostPortTable.h"
 #include "fw/host/MemoryPortMap.h"
+#include "serial/posix/ComPortTable.h"
 
 namespace console {
 
@@ -16,7 +16,7 @@ constexpr int kHostComPorts = 12;
 std::vector<std::string> FindSerialTtys(const std::string& devDir);
 
 struct HostPorts {
-    fw::host::HostPortTable table;
+    serial::posix::ComPortTable table;
     // Where each numbered port came from ("--map", "found", "--port"), by COM number.
     std::vector<std::pair<int, std::string>> origins;
     // Ttys found that got no number because COM1 to COM12 were taken.

@@ -2,7 +2,7 @@
 #include "fw/host/HostUi.h"
 
 #include "fw/App.h"
-#include "fw/host/HostDialog.h"
+#include "fw/host/DialogModel.h"
 
 namespace fw::host {
 
@@ -30,7 +30,7 @@ bool HostUi::pumpMessage() {
     }
     const QueuedMessage m = m_queue.front();
     m_queue.pop_front();
-    if (DialogWindow* window = windowOf(m.target)) {
+    if (DialogModel* window = windowOf(m.target)) {
         window->send(m.message, m.wParam, m.lParam);
     }
     return true;
@@ -72,7 +72,7 @@ HWND HostUi::newHandle() {
     return reinterpret_cast<HWND>(m_nextHandle);
 }
 
-void HostUi::registerWindow(HWND hwnd, DialogWindow* window) {
+void HostUi::registerWindow(HWND hwnd, DialogModel* window) {
     m_windows[hwnd] = window;
 }
 
@@ -80,7 +80,7 @@ void HostUi::unregisterWindow(HWND hwnd) {
     m_windows.erase(hwnd);
 }
 
-DialogWindow* HostUi::windowOf(HWND hwnd) const {
+DialogModel* HostUi::windowOf(HWND hwnd) const {
     const auto it = m_windows.find(hwnd);
     return it == m_windows.end() ? nullptr : it->second;
 }

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "fw/DialogTemplate.h"
 #include "fw/Ui.h"
 
 namespace fw {
 class Dialog;
-class DialogWindow;
 } // namespace fw
 
 namespace fw::host {
+
+class DialogModel;
 
 struct MessageBoxRecord {
     HWND owner;
@@ -50,6 +52,11 @@ public:
     }
     void setDpiY(int dpi) { m_dpiY = dpi; }
 
+    // The program's dialog templates: a dialog's model is built from its template when it opens,
+    // and a dialog whose template is not in the table fails to open.
+    void setDialogTemplates(const DialogTemplateTable& templates) { m_templates = templates; }
+    const DialogTemplateTable& dialogTemplates() const { return m_templates; }
+
     // Called when a dialog enters its modal loop: the test plays the user there and ends the
     // dialog. Without it, the dialog works off its queue and is then closed with Escape.
     std::function<void(Dialog&)> onModal;
@@ -70,9 +77,9 @@ public:
     // The backend's bookkeeping of open dialog windows and fake handles.
     void post(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
     HWND newHandle();
-    void registerWindow(HWND hwnd, DialogWindow* window);
+    void registerWindow(HWND hwnd, DialogModel* window);
     void unregisterWindow(HWND hwnd);
-    DialogWindow* windowOf(HWND hwnd) const;
+    DialogModel* windowOf(HWND hwnd) const;
 
 private:
     int m_screenWidth = 1024;
@@ -84,7 +91,8 @@ private:
     std::uintptr_t m_nextHandle = 0x1000;
     std::vector<MessageBoxRecord> m_messageBoxes;
     std::deque<QueuedMessage> m_queue;
-    std::map<HWND, DialogWindow*> m_windows;
+    std::map<HWND, DialogModel*> m_windows;
+    DialogTemplateTable m_templates;
 };
 
 // The host UI of the current application object; null when it has none.

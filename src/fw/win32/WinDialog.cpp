@@ -3,9 +3,12 @@
 
 #include "fw/App.h"
 #include "fw/Dialog.h"
-#include "fw/win32/DialogWindow.h"
+#include "fw/win32/WinDialogWindow.h"
 
 namespace fw {
+
+using win32::WinDialogWindow;
+using win32::WindowOf;
 
 namespace {
 
@@ -71,9 +74,12 @@ void ClearRect(RECT* rect) {
 
 } // namespace
 
-// ---- DialogWindow ----------------------------------------------------------------------------
+// ---- WinDialogWindow -------------------------------------------------------------------------
 
-INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace win32 {
+
+INT_PTR CALLBACK WinDialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
     try {
         if (message == WM_INITDIALOG) {
             Dialog* dialog = reinterpret_cast<Dialog*>(lParam);
@@ -81,22 +87,21 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
                 return TRUE;
             }
             ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
-            dialog->m_window->m_hwnd = hwnd;
-            return dialog->m_window->Handle(message, wParam, lParam);
+            WindowOf(*dialog).m_hwnd = hwnd;
+            return WindowOf(*dialog).Handle(message, wParam, lParam);
         }
         Dialog* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
         if (dialog == nullptr) {
             return FALSE; // messages before WM_INITDIALOG (WM_SETFONT) and after the detach
         }
-        const INT_PTR result = dialog->m_window->Handle(message, wParam, lParam);
+        const INT_PTR result = WindowOf(*dialog).Handle(message, wParam, lParam);
         if (message == WM_NCDESTROY) {
             // The window is gone: the framework forgets it, also as the main window.
             App* app = App::Current();
             if (app != nullptr && app->m_pMainWnd == dialog) {
                 app->m_pMainWnd = nullptr;
             }
-            dialog->m_systemMenu.reset();
-            dialog->m_window->Detach();
+            WindowOf(*dialog).Detach();
         }
         return result;
     } catch (...) {
@@ -106,7 +111,7 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     }
 }
 
-INT_PTR DialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR WinDialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         return m_dialog.OnInitDialog();
     }
@@ -114,7 +119,7 @@ INT_PTR DialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // Restores the state of an outer message when a handler lets messages through (a message
     // box, the one-message pump of an update) and this window gets another message meanwhile.
     struct Scope {
-        DialogWindow& window;
+        WinDialogWindow& window;
         UINT message;
         bool* defaultRequested;
         HWND colorControl;
@@ -144,7 +149,7 @@ INT_PTR DialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-bool DialogWindow::RequestDefaultHandling(UINT message) {
+bool WinDialogWindow::RequestDefaultHandling(UINT message) {
     if (m_defaultRequested == nullptr || m_currentMessage != message) {
         return false;
     }
@@ -152,26 +157,28 @@ bool DialogWindow::RequestDefaultHandling(UINT message) {
     return true;
 }
 
-void DialogWindow::Detach() {
+void WinDialogWindow::Detach() {
     if (m_hwnd != nullptr && ::IsWindow(m_hwnd)) {
         ::SetWindowLongPtrA(m_hwnd, DWLP_USER, 0);
     }
     m_hwnd = nullptr;
 }
 
+} // namespace win32
+
 // ---- PaintDC ---------------------------------------------------------------------------------
 
 PaintDC::PaintDC(Dialog& dialog) : m_dialog(dialog), m_hdc(nullptr) {
-    DialogWindow* window = dialog.Window();
-    if (window != nullptr && window->Hwnd() != nullptr) {
-        m_hdc = ::BeginPaint(window->Hwnd(), &window->PaintStruct());
+    WinDialogWindow& window = WindowOf(dialog);
+    if (window.Hwnd() != nullptr) {
+        m_hdc = ::BeginPaint(window.Hwnd(), &window.PaintStruct());
     }
 }
 
 PaintDC::~PaintDC() {
-    DialogWindow* window = m_dialog.Window();
-    if (m_hdc != nullptr && window != nullptr && window->Hwnd() != nullptr) {
-        ::EndPaint(window->Hwnd(), &window->PaintStruct());
+    WinDialogWindow& window = WindowOf(m_dialog);
+    if (m_hdc != nullptr && window.Hwnd() != nullptr) {
+        ::EndPaint(window.Hwnd(), &window.PaintStruct());
     }
 }
 
@@ -184,14 +191,16 @@ void PaintDC::DrawIcon(int x, int y, HICON icon) {
 // ---- SystemMenu ------------------------------------------------------------------------------
 
 void SystemMenu::AppendMenu(UINT flags, UINT id, const std::string& text) {
-    HMENU menu = m_window.Hwnd() != nullptr ? ::GetSystemMenu(m_window.Hwnd(), FALSE) : nullptr;
+    HWND hwnd = m_dialog.GetSafeHwnd();
+    HMENU menu = hwnd != nullptr ? ::GetSystemMenu(hwnd, FALSE) : nullptr;
     if (menu != nullptr) {
         ::AppendMenuA(menu, flags, id, (flags & MF_SEPARATOR) != 0 ? nullptr : text.c_str());
     }
 }
 
 void SystemMenu::EnableMenuItem(UINT id, UINT flags) {
-    HMENU menu = m_window.Hwnd() != nullptr ? ::GetSystemMenu(m_window.Hwnd(), FALSE) : nullptr;
+    HWND hwnd = m_dialog.GetSafeHwnd();
+    HMENU menu = hwnd != nullptr ? ::GetSystemMenu(hwnd, FALSE) : nullptr;
     if (menu != nullptr) {
         ::EnableMenuItem(menu, id, flags);
     }
@@ -200,13 +209,11 @@ void SystemMenu::EnableMenuItem(UINT id, UINT flags) {
 // ---- Dialog ----------------------------------------------------------------------------------
 
 Dialog::Dialog(UINT templateId)
-    : m_templateId(templateId), m_window(std::make_unique<DialogWindow>(*this)) {}
+    : m_templateId(templateId), m_backend(std::make_unique<WinDialogWindow>(*this)) {}
 
 Dialog::~Dialog() {
     m_systemMenu.reset();
-    if (m_window) {
-        m_window->Detach();
-    }
+    WindowOf(*this).Detach();
 }
 
 INT_PTR Dialog::DoModal() {
@@ -217,9 +224,9 @@ INT_PTR Dialog::DoModal() {
     }
     const INT_PTR result =
         ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), owner,
-                          &DialogWindow::DialogProc, reinterpret_cast<LPARAM>(this));
+                          &WinDialogWindow::DialogProc, reinterpret_cast<LPARAM>(this));
     m_systemMenu.reset();
-    m_window->Detach();
+    WindowOf(*this).Detach();
     return result;
 }
 
@@ -242,7 +249,7 @@ void Dialog::OnCancel() {
 }
 
 HWND Dialog::GetSafeHwnd() const {
-    return m_window ? m_window->Hwnd() : nullptr;
+    return WindowOf(*this).Hwnd();
 }
 
 void Dialog::SetWindowText(const std::string& text) {
@@ -347,7 +354,7 @@ SystemMenu* Dialog::GetSystemMenu() {
         return nullptr;
     }
     if (!m_systemMenu) {
-        m_systemMenu = std::make_unique<SystemMenu>(*m_window);
+        m_systemMenu = std::make_unique<SystemMenu>(*this);
     }
     return m_systemMenu.get();
 }
@@ -394,7 +401,7 @@ void Dialog::UpdateWindow() {
 HBRUSH Dialog::DefaultCtlColor(HDC dc, int controlId, UINT kind) {
     HWND hwnd = GetSafeHwnd();
     if (hwnd != nullptr && IsControlColorMessage(kind)) {
-        HWND control = m_window->ColorControl();
+        HWND control = WindowOf(*this).ColorControl();
         if (control == nullptr) {
             control = ::GetDlgItem(hwnd, controlId);
         }
@@ -439,7 +446,7 @@ void Dialog::DefaultSysCommand(UINT id, LPARAM lParam) {
 // Inside WM_PAINT the dialog manager paints once the handler returns; elsewhere it is told to
 // paint now.
 void Dialog::DefaultPaint() {
-    if (GetSafeHwnd() != nullptr && !m_window->RequestDefaultHandling(WM_PAINT)) {
+    if (GetSafeHwnd() != nullptr && !WindowOf(*this).RequestDefaultHandling(WM_PAINT)) {
         ::DefWindowProcA(GetSafeHwnd(), WM_PAINT, 0, 0);
     }
 }
@@ -448,7 +455,7 @@ void Dialog::DefaultPaint() {
 // handler when asked inside WM_DESTROY.
 void Dialog::DefaultDestroy() {
     if (GetSafeHwnd() != nullptr) {
-        m_window->RequestDefaultHandling(WM_DESTROY);
+        WindowOf(*this).RequestDefaultHandling(WM_DESTROY);
     }
 }
 

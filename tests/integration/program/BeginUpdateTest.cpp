@@ -27,9 +27,9 @@ struct After {
 };
 
 After RunAndLook(SimHarness& s,
-                 const std::function<void(CUpdateDlg&, fw::DialogWindow&)>& before = nullptr) {
+                 const std::function<void(CUpdateDlg&, fw::host::DialogModel&)>& before = nullptr) {
     After a;
-    s.beginUpdate(before, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    s.beginUpdate(before, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         for (int n = 1; n <= 12; ++n) {
             if (d.IsDlgItemEnabled(2000 + n)) {
                 a.enabledPorts.push_back(n);
@@ -194,7 +194,7 @@ TEST(BeginUpdate, UsesThePortOfTheCheckedButton) {
     SimHarness s(BootLoaderWith());
     s.comm.setPortPaths({"\\\\.\\COM7"});
     s.writePackage(MakeHexFile(2));
-    RunAndLook(s, [](CUpdateDlg&, fw::DialogWindow& w) { w.click(IDC_COM7); });
+    RunAndLook(s, [](CUpdateDlg&, fw::host::DialogModel& w) { w.click(IDC_COM7); });
     EXPECT_EQ(s.comm.openPath(), "\\\\.\\COM7");
     EXPECT_EQ(s.h.profile.getProfileInt("Settings", "ComPort", -1), 7);
 }
@@ -205,7 +205,7 @@ TEST(BeginUpdate, NothingEndsTheDialogWhileTheFirmwareIsWritten) {
     int pumps = 0;
     s.h.ui.onPump = [&] {
         CUpdateDlg& d = *static_cast<CUpdateDlg*>(s.h.app.m_pMainWnd);
-        fw::DialogWindow& w = *d.Window();
+        fw::host::DialogModel& w = *fw::host::ModelOf(d);
         // Escape, Alt+F4 and the close box all arrive as messages pumped by the transfer.
         s.h.ui.post(w.hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         s.h.ui.post(w.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -220,11 +220,12 @@ TEST(BeginUpdate, NothingEndsTheDialogWhileTheFirmwareIsWritten) {
     };
     bool endedDuringUpdate = true;
     int aboutOpened = 0;
-    s.h.onOtherDialog = [&](fw::Dialog& d, fw::DialogWindow&) {
+    s.h.onOtherDialog = [&](fw::Dialog& d, fw::host::DialogModel&) {
         aboutOpened++;
         d.EndDialog(IDOK);
     };
-    s.beginUpdate(nullptr, [&](CUpdateDlg&, fw::DialogWindow& w) { endedDuringUpdate = w.ended; });
+    s.beginUpdate(nullptr,
+                  [&](CUpdateDlg&, fw::host::DialogModel& w) { endedDuringUpdate = w.ended; });
     EXPECT_GT(pumps, 5);
     EXPECT_FALSE(endedDuringUpdate);
     EXPECT_EQ(aboutOpened, 0);

@@ -205,7 +205,7 @@ TEST_P(FaultMatrix, EndsWithItsMessageAndReleasesEverything) {
     }
     s.writePackage(MakeHexFile(row.dataRows));
     bool restored = false;
-    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         restored = d.IsDlgItemEnabled(IDC_BEGIN_UPDATE) && d.IsDlgItemEnabled(IDCANCEL) &&
                    d.IsDlgItemEnabled(IDC_REFRESH_PORTS) && d.IsDlgItemEnabled(IDC_CONTACT_INFO) &&
                    d.IsDlgItemEnabled(IDC_COM3) && d.IsDlgItemEnabled(IDC_COM7) &&

@@ -87,7 +87,7 @@ TEST(HexTransfer, AHundredRowsRepaintTheWholeDialogAtFiftyAndAHundred) {
     int pumps = 0;
     s.h.ui.onPump = [&] { pumps++; };
     s.beginUpdate(nullptr,
-                  [&](CUpdateDlg&, fw::DialogWindow& w) { invalidations = w.invalidations; });
+                  [&](CUpdateDlg&, fw::host::DialogModel& w) { invalidations = w.invalidations; });
     ASSERT_EQ(s.boxes.size(), 1u);
     ExpectSucceeded(s, s.boxes[0]);
     EXPECT_EQ(invalidations, 2);
@@ -223,7 +223,7 @@ TEST(HexTransfer, AfterEveryOutcomeTheFourCommandsAreEnabledAgain) {
         SimHarness s(BootLoaderWith(*fault != 0 ? std::initializer_list<const char*>{fault}
                                                 : std::initializer_list<const char*>{}));
         s.writePackage(MakeHexFile(2));
-        s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+        s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
             for (int id : {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO}) {
                 EXPECT_TRUE(d.IsDlgItemEnabled(id)) << fault << " " << id;
             }

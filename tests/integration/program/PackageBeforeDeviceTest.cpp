@@ -156,7 +156,7 @@ TEST(PackageBeforeDevice, AReadErrorOfTheDescriptionFileIsReportedAsItsOpenFailu
     h.writePackage("2.10", "upd.hex", MakeHexFile(2));
     files.failReading("Keystrand_SM.txt", 3); // inside the first line
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         EXPECT_FALSE(d.IsDlgItemEnabled(IDC_BEGIN_UPDATE));
         EXPECT_EQ(d.GetDlgItemText(IDC_FIRMWARE_VERSION), "Firmware version  =  ");
         EXPECT_EQ(d.GetDlgItemText(IDC_FIRMWARE_FILE), "Firmware file  =");
@@ -178,7 +178,7 @@ TEST(HandlerException, DuringAnUpdateItEndsTheUpdateAsAFailureWould) {
         }
     };
     bool dialogEnded = false;
-    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         EXPECT_FALSE(d.UpdateInProgress());
         for (int id : {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO}) {
             EXPECT_TRUE(d.IsDlgItemEnabled(id)) << id;
@@ -219,7 +219,7 @@ TEST(HandlerException, OutsideAnUpdateTheUserIsToldAndTheDialogGoesOn) {
     h.portMap.add("\\Device\\Serial2", "COM3");
     ThrowingProfile profile;
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         fw::Services services = h.app.services();
         services.profile = &profile;
         h.app.SetServices(services);

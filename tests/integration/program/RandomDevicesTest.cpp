@@ -109,7 +109,7 @@ void RunOne(unsigned seed) {
     bool commandsEnabled = false;
     std::vector<int> enabledPorts;
     int loanPort = 0;
-    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         commandsEnabled = true;
         for (int id : {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO}) {
             commandsEnabled = commandsEnabled && d.IsDlgItemEnabled(id);

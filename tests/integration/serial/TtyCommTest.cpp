@@ -1,5 +1,5 @@
 // Integration tests of CSerialPort and the termios backend over a real pseudo-terminal pair.
-#include "fw/host/TtyComm.h"
+#include "serial/posix/TtyComm.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "fw/host/HostPortTable.h"
 #include "serial/SerialPort.h"
+#include "serial/posix/ComPortTable.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ DWORD WaitForInput(CSerialPort& port, DWORD count) {
 }
 
 // The same, for a handle of the backend itself.
-DWORD WaitForInput(fw::host::TtyComm& comm, HANDLE h, DWORD count) {
+DWORD WaitForInput(serial::posix::TtyComm& comm, HANDLE h, DWORD count) {
     const auto start = Clock::now();
     COMSTAT stat{};
     comm.clearCommError(h, nullptr, &stat);
@@ -112,8 +112,8 @@ protected:
     }
 
     PtyPair pty;
-    fw::host::HostPortTable table;
-    fw::host::TtyComm comm{table};
+    serial::posix::ComPortTable table;
+    serial::posix::TtyComm comm{table};
     CSerialPort port{&comm};
 };
 
@@ -217,7 +217,7 @@ TEST_F(SerialPortOnPty, APortThatIsOpenCannotBeOpenedAgain) {
     CSerialPort sameProgram(&comm);
     EXPECT_FALSE(sameProgram.Open(5, 9600, 'N', 8, 1));
     // Another backend stands for another program holding its own handle.
-    fw::host::TtyComm otherComm(table);
+    serial::posix::TtyComm otherComm(table);
     CSerialPort otherProgram(&otherComm);
     EXPECT_FALSE(otherProgram.Open(5, 9600, 'N', 8, 1));
 
@@ -428,7 +428,7 @@ TEST_F(TtyCommOnPty, ClearCommErrorCountsTheInputQueue) {
 
 TEST_F(TtyCommOnPty, WriteToALineThatTakesNothingGivesUpInBoundedTime) {
     // The master never reads, so the pseudo-terminal's buffers fill and stay full.
-    fw::host::TtyComm impatient(table, 100);
+    serial::posix::TtyComm impatient(table, 100);
     HANDLE h = impatient.createFile("\\\\.\\COM5");
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     const std::vector<char> block(1 << 20, 'A');

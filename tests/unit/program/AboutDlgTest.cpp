@@ -1,6 +1,7 @@
 // The About and contact box: its texts, its contact block, the web link and the focus.
 #include <gtest/gtest.h>
 
+#include "app/ProgramVersion.h"
 #include "support/ProgramHarness.h"
 #include "ui/AboutDlg.h"
 
@@ -11,8 +12,8 @@ protected:
     AboutBox() { h.writePackage(); }
 
     // Opens the box from the main dialog's Contact Info button and lets `user` act in it.
-    void OpenAbout(const std::function<void(fw::Dialog&, fw::DialogWindow&)>& user) {
-        h.onOtherDialog = [&](fw::Dialog& d, fw::DialogWindow& w) {
+    void OpenAbout(const std::function<void(fw::Dialog&, fw::host::DialogModel&)>& user) {
+        h.onOtherDialog = [&](fw::Dialog& d, fw::host::DialogModel& w) {
             user(d, w);
             if (!w.ended) {
                 d.EndDialog(IDOK);
@@ -20,18 +21,18 @@ protected:
         };
         h.portMap.add("a", "COM1");
         CUpdateDlg dlg;
-        h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) { w.click(IDC_CONTACT_INFO); });
+        h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) { w.click(IDC_CONTACT_INFO); });
     }
 
     ProgramHarness h;
 };
 
 TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
-    OpenAbout([&](fw::Dialog& d, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog& d, fw::host::DialogModel& w) {
         EXPECT_EQ(d.TemplateId(), static_cast<UINT>(IDD_ABOUTBOX));
         EXPECT_EQ(d.GetWindowText(), "About Keystrand SM Update");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_TITLE), "Keystrand SM Hardware Wedge Firmware Update");
-        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_VERSION), "Version 2.0.0.9");
+        EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_VERSION), "Version " PROGRAM_VERSION_TEXT);
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_RELEASED), "Released October 25 2006");
         EXPECT_EQ(d.GetDlgItemText(IDC_ABOUT_USAGE),
                   "This update utility can only be used to update\nthe Keystrand SM hardware wedge "
@@ -46,7 +47,7 @@ TEST_F(AboutBox, ShowsItsCaptionAndTexts) {
 
 TEST_F(AboutBox, HoldsTheContactBlockOnceEvenWhenOpenedAgain) {
     std::vector<std::string> contacts;
-    const auto record = [&](fw::Dialog& d, fw::DialogWindow&) {
+    const auto record = [&](fw::Dialog& d, fw::host::DialogModel&) {
         contacts.push_back(d.GetDlgItemText(IDC_ABOUT_CONTACT));
     };
     OpenAbout(record);
@@ -60,7 +61,7 @@ TEST_F(AboutBox, HoldsTheContactBlockOnceEvenWhenOpenedAgain) {
 }
 
 TEST_F(AboutBox, ALeftButtonPressOnTheWebAddressOpensItAndNothingElseDoes) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         const std::vector<CHARRANGE> links = w.linkRanges(IDC_ABOUT_CONTACT);
         ASSERT_EQ(links.size(), 1u) << "the web address is marked as a link";
         EXPECT_EQ(w.linkEvent(IDC_ABOUT_CONTACT, WM_MOUSEMOVE, links[0]), 0);
@@ -75,7 +76,7 @@ TEST_F(AboutBox, ALeftButtonPressOnTheWebAddressOpensItAndNothingElseDoes) {
 }
 
 TEST_F(AboutBox, TheLinkTextIsTakenFromTheRangeTheControlReports) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN, CHARRANGE{0, 5});
         w.linkEvent(IDC_ABOUT_CONTACT, WM_LBUTTONDOWN,
                     CHARRANGE{3, 1 << 30}); // absurd: cut, not overrun
@@ -86,7 +87,7 @@ TEST_F(AboutBox, TheLinkTextIsTakenFromTheRangeTheControlReports) {
 }
 
 TEST_F(AboutBox, TheContactFieldPassesTheFocusToOk) {
-    OpenAbout([&](fw::Dialog&, fw::DialogWindow& w) {
+    OpenAbout([&](fw::Dialog&, fw::host::DialogModel& w) {
         w.focusControl(IDC_ABOUT_CONTACT);
         EXPECT_EQ(w.focusId, IDOK);
         w.pressEnter();

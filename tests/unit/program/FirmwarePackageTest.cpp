@@ -22,7 +22,7 @@ protected:
     Opened Open() {
         CUpdateDlg dlg;
         Opened o;
-        h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+        h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
             o.version = d.GetDlgItemText(IDC_FIRMWARE_VERSION);
             o.file = d.GetDlgItemText(IDC_FIRMWARE_FILE);
             o.hexName = d.m_strHexFileName;
@@ -131,7 +131,7 @@ TEST_F(FirmwarePackage, AMissingHexFileAtOpenClearsBothStrings) {
 TEST_F(FirmwarePackage, AHexFileRemovedLaterFailsTheRecheckAndRefreshEnablesBeginAgain) {
     h.writePackage("2.10", "upd.hex");
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         h.folder.remove("upd.hex");
         w.click(IDC_BEGIN_UPDATE);
         ASSERT_EQ(h.ui.messageBoxes().size(), 1u);

@@ -30,7 +30,7 @@ protected:
     PortView Open() {
         CUpdateDlg dlg;
         PortView v{};
-        h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) { v = View(d); });
+        h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) { v = View(d); });
         return v;
     }
 
@@ -90,7 +90,7 @@ TEST_F(PortDiscovery, DataThatDoesNotFitEndsTheWalk) {
 TEST_F(PortDiscovery, WithoutAMapEveryRefreshSaysSoAndNothingCanBeChosen) {
     h.portMap.present = false;
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         const PortView v = View(d);
         EXPECT_TRUE(v.enabled.empty());
         EXPECT_EQ(v.checked, 0);
@@ -119,7 +119,7 @@ TEST_F(PortDiscovery, AMapWithNoUsablePortUnchecksAndDisablesEverythingQuietly) 
 
 TEST_F(PortDiscovery, RefreshPicksUpAPortAddedMeanwhileAndEnablesBeginUpdate) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         EXPECT_FALSE(d.IsDlgItemEnabled(IDC_BEGIN_UPDATE));
         h.portMap.add("a", "COM9");
         w.click(IDC_REFRESH_PORTS);
@@ -134,7 +134,7 @@ TEST_F(PortDiscovery, AnUnusablePackageKeepsBeginUpdateDisabledWhenAPortIsChosen
     h.folder.remove("Keystrand_SM.txt");
     h.portMap.add("a", "COM2");
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_REFRESH_PORTS);
         EXPECT_FALSE(d.IsDlgItemEnabled(IDC_BEGIN_UPDATE));
         EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM2);
@@ -145,7 +145,7 @@ TEST_F(PortDiscovery, AClickChecksOneButtonOfTheGroup) {
     h.portMap.add("a", "COM2");
     h.portMap.add("b", "COM7");
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_COM7);
         EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM7);
         w.click(IDC_COM5); // disabled: the click does not reach it

@@ -15,7 +15,7 @@ protected:
     // Runs f on a dialog that is open, as Begin Update would.
     template <typename F> void WithDialog(F f) {
         CUpdateDlg dlg;
-        h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) { f(d); });
+        h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) { f(d); });
     }
 
     ProgramHarness h;

@@ -1,10 +1,10 @@
 // The main dialog's frame: its template, opening, colours, painting, system menu and closing.
 #include <gtest/gtest.h>
 
-#include "fw/DialogTemplate.h"
 #include "serial/PortLoan.h"
 #include "support/ProgramHarness.h"
 #include "support/RecordingComm.h"
+#include "ui/DialogTemplates.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ protected:
 };
 
 TEST(DialogTemplates, TheMainDialogHasItsTwentyNineControlsInTemplateOrder) {
-    const fw::DialogTemplate* t = fw::FindDialogTemplate(IDD_UPDATE_DIALOG);
+    const fw::DialogTemplate* t = ProgramDialogTemplates().find(IDD_UPDATE_DIALOG);
     ASSERT_NE(t, nullptr);
     const int ids[] = {2,    1017, -1,   2001, 2002, 2003, 2004, 2005, 2006, 2007,
                        2008, 2009, 2010, 2011, 2012, -1,   1100, 1022, -1,   1008,
@@ -44,7 +44,7 @@ TEST(DialogTemplates, TheMainDialogHasItsTwentyNineControlsInTemplateOrder) {
 }
 
 TEST(DialogTemplates, TheAboutBoxHasItsElevenControlsAndOneTabStop) {
-    const fw::DialogTemplate* t = fw::FindDialogTemplate(IDD_ABOUTBOX);
+    const fw::DialogTemplate* t = ProgramDialogTemplates().find(IDD_ABOUTBOX);
     ASSERT_NE(t, nullptr);
     const int ids[] = {-1, 1015, 1013, 1, -1, 1019, 1014, -1, 1021, 1016, 1018};
     ASSERT_EQ(t->controlCount, 11u);
@@ -56,12 +56,29 @@ TEST(DialogTemplates, TheAboutBoxHasItsElevenControlsAndOneTabStop) {
     EXPECT_EQ(tabStops, 1);
     EXPECT_STREQ(t->controls[9].className, "RichEdit20A");
     EXPECT_EQ(t->controls[0].iconId, IDR_MAINFRAME);
-    EXPECT_EQ(fw::FindDialogTemplate(101), nullptr);
+    EXPECT_EQ(ProgramDialogTemplates().find(101), nullptr);
+}
+
+TEST(DialogTemplates, ADialogOpensOnlyFromATemplateTheProgramHandedToTheBackend) {
+    ProgramHarness h;
+    bool opened = false;
+    h.ui.onModal = [&](fw::Dialog& d) {
+        opened = true;
+        d.EndDialog(IDOK);
+    };
+    h.ui.setDialogTemplates(fw::DialogTemplateTable{});
+    fw::Dialog about(IDD_ABOUTBOX);
+    EXPECT_EQ(about.DoModal(), -1);
+    EXPECT_FALSE(opened);
+
+    h.ui.setDialogTemplates(ProgramDialogTemplates());
+    EXPECT_EQ(about.DoModal(), IDOK);
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(UpdateDialogFrame, OpensWithItsTitleTextsAndEmptiedStatusLines) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         EXPECT_EQ(d.GetWindowText(), "Keystrand SM Firmware Update");
         EXPECT_EQ(d.GetDlgItemText(IDC_HEADLINE),
                   "Use for updating the Keystrand SM hardware wedge firmware.");
@@ -94,7 +111,7 @@ TEST_F(UpdateDialogFrame, IsPlacedByTheRuleOnTheScreen) {
     for (const auto& screen : {std::pair<int, int>{1024, 768}, {640, 480}, {1920, 1080}}) {
         h.ui.setScreenSize(screen.first, screen.second);
         CUpdateDlg dlg;
-        h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
+        h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) {
             const int width = w.windowRect.right - w.windowRect.left;
             const int height = w.windowRect.bottom - w.windowRect.top;
             EXPECT_EQ(w.windowRect.left, (screen.first - width) / 2);
@@ -105,7 +122,7 @@ TEST_F(UpdateDialogFrame, IsPlacedByTheRuleOnTheScreen) {
 
 TEST_F(UpdateDialogFrame, OnlyTheHeadlineIsDrawnRedAndBold) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.paint();
         for (const auto& c : w.controls()) {
             if (c.className != "Static") {
@@ -130,14 +147,14 @@ TEST_F(UpdateDialogFrame, OnlyTheHeadlineIsDrawnRedAndBold) {
 TEST_F(UpdateDialogFrame, TheHeadlineFontFollowsTheScreenResolution) {
     h.ui.setDpiY(120);
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         EXPECT_EQ(d.m_headlineFont.PixelHeight(), -15);
     });
 }
 
 TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.systemCommand(0xF020);
         ASSERT_TRUE(d.IsIconic());
         d.SendMessage(WM_PAINT, 0, 0);
@@ -154,7 +171,7 @@ TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
 TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan) {
     HWND companion = h.windows.add("Fenmoor Serial Test Program");
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.focusId = IDC_COM1;
         w.pressEnter();
         EXPECT_FALSE(w.ended);
@@ -174,7 +191,7 @@ TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan)
 
 TEST_F(UpdateDialogFrame, TheCloseCommandEndsTheDialogLikeDone) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         ASSERT_TRUE(d.m_serialPort.Open(1, 9600, 'N', 8, 1));
         w.systemCommand(SC_CLOSE);
         EXPECT_TRUE(w.ended);
@@ -184,7 +201,7 @@ TEST_F(UpdateDialogFrame, TheCloseCommandEndsTheDialogLikeDone) {
 
 TEST_F(UpdateDialogFrame, DestroyingTheWindowClosesAnOpenPort) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         ASSERT_TRUE(d.m_serialPort.Open(1, 9600, 'N', 8, 1));
         d.EndDialog(IDOK); // ended without Done
     });
@@ -193,12 +210,12 @@ TEST_F(UpdateDialogFrame, DestroyingTheWindowClosesAnOpenPort) {
 
 TEST_F(UpdateDialogFrame, TheSystemMenuItemAndContactInfoOpenTheAboutBox) {
     std::vector<UINT> opened;
-    h.onOtherDialog = [&](fw::Dialog& d, fw::DialogWindow&) {
+    h.onOtherDialog = [&](fw::Dialog& d, fw::host::DialogModel&) {
         opened.push_back(d.TemplateId());
         d.EndDialog(IDOK);
     };
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg&, fw::DialogWindow& w) {
+    h.run(dlg, [&](CUpdateDlg&, fw::host::DialogModel& w) {
         w.systemCommand(IDM_ABOUTBOX);
         w.systemCommand(IDM_ABOUTBOX | 0x0003); // the low bits are the system's own
         w.click(IDC_CONTACT_INFO);
@@ -209,7 +226,7 @@ TEST_F(UpdateDialogFrame, TheSystemMenuItemAndContactInfoOpenTheAboutBox) {
 
 TEST_F(UpdateDialogFrame, TheHiddenDetailedInstructionsHandlerReportsTheMissingDocument) {
     CUpdateDlg dlg;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         d.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DETAILED_INSTRUCTIONS, BN_CLICKED), 0);
     });
     ASSERT_EQ(h.ui.messageBoxes().size(), 1u);
@@ -223,7 +240,7 @@ TEST_F(UpdateDialogFrame, TheHiddenDetailedInstructionsHandlerReportsTheMissingD
 TEST_F(UpdateDialogFrame, TheDetailedInstructionsHandlerReportsAFailedLaunch) {
     CUpdateDlg dlg;
     h.shell.result = 31;
-    h.run(dlg, [&](CUpdateDlg& d, fw::DialogWindow&) {
+    h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel&) {
         d.m_strProgramDir = h.folder.path("Keystrand_SM.txt"); // something that exists
         d.OnDetailedInstructions();
     });

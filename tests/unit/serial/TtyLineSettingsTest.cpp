@@ -1,5 +1,5 @@
 // Unit tests of how the termios backend turns a device-control block into terminal settings.
-#include "fw/host/TtyComm.h"
+#include "serial/posix/TtyComm.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using fw::host::TtyComm;
+using serial::posix::TtyComm;
 
 // The block as the serial port sets a line up: 8 data bits, no parity, 1 stop bit.
 DCB PortBlock(DWORD baud) {

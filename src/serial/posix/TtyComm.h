@@ -1,4 +1,4 @@
-// fw::host::TtyComm: the comm seam on Linux ttys and pseudo-terminals, through termios.
+// serial::posix::TtyComm: the comm seam on Linux ttys and pseudo-terminals, through termios.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -6,9 +6,9 @@
 #include <termios.h>
 
 #include "fw/Comm.h"
-#include "fw/host/HostPortTable.h"
+#include "serial/posix/ComPortTable.h"
 
-namespace fw::host {
+namespace serial::posix {
 
 // Behaves as a Windows COM port opened without sharing and without overlapped I/O, with reads
 // that return at once. What the host cannot do is reported as a failed call:
@@ -30,12 +30,12 @@ namespace fw::host {
 // - clearCommError reports the queue sizes; line errors are not counted (the error word is 0).
 // Handles are small numbers of this object's own, never 0 or INVALID_HANDLE_VALUE; calls with
 // any other handle fail. No call throws.
-class TtyComm : public Comm {
+class TtyComm : public fw::Comm {
 public:
     static constexpr int kDefaultWriteStallMs = 5000;
 
     // The table must outlive this object; it is looked up at each createFile.
-    explicit TtyComm(const HostPortTable& ports, int writeStallMs = kDefaultWriteStallMs);
+    explicit TtyComm(const ComPortTable& ports, int writeStallMs = kDefaultWriteStallMs);
     // Closes every handle still open.
     ~TtyComm() override;
     TtyComm(const TtyComm&) = delete;
@@ -63,10 +63,10 @@ public:
     int fileDescriptor(HANDLE h) const;
 
 private:
-    const HostPortTable& m_ports;
+    const ComPortTable& m_ports;
     int m_writeStallMs;
     std::map<std::uintptr_t, int> m_fds; // handle value -> descriptor
     std::uintptr_t m_nextHandle = 0x100;
 };
 
-} // namespace fw::host
+} // namespace serial::posix

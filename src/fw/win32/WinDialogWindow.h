@@ -1,15 +1,14 @@
-// fw::DialogWindow on Windows: the real dialog window of one fw::Dialog and its dialog procedure.
+// fw::win32::WinDialogWindow: the Windows backend of one fw::Dialog, its real dialog window and
+// dialog procedure.
 #pragma once
 #include "fw/Dialog.h"
 
-namespace fw {
+namespace fw::win32 {
 
 // Lives as long as its Dialog; holds a window handle only while the dialog is open.
-class DialogWindow {
+class WinDialogWindow : public DialogBackend {
 public:
-    explicit DialogWindow(Dialog& dialog) : m_dialog(dialog) {}
-    DialogWindow(const DialogWindow&) = delete;
-    DialogWindow& operator=(const DialogWindow&) = delete;
+    explicit WinDialogWindow(Dialog& dialog) : m_dialog(dialog) {}
 
     HWND Hwnd() const { return m_hwnd; }
 
@@ -44,4 +43,10 @@ private:
     HWND m_colorControl = nullptr;
 };
 
-} // namespace fw
+// The Windows backend of a dialog; every dialog of the Windows build has one from its
+// construction.
+inline WinDialogWindow& WindowOf(const Dialog& dialog) {
+    return *static_cast<WinDialogWindow*>(dialog.Backend());
+}
+
+} // namespace fw::win32

@@ -1,5 +1,5 @@
-// fw::host::TtyComm: Windows comm calls carried out with termios on a tty or pseudo-terminal.
-#include "fw/host/TtyComm.h"
+// serial::posix::TtyComm: Windows comm calls carried out with termios on a tty or pseudo-terminal.
+#include "serial/posix/TtyComm.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,7 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace fw::host {
+namespace serial::posix {
 
 namespace {
 
@@ -108,7 +108,7 @@ constexpr DWORD kDtrControlHandshake = 2;
 
 } // namespace
 
-TtyComm::TtyComm(const HostPortTable& ports, int writeStallMs)
+TtyComm::TtyComm(const ComPortTable& ports, int writeStallMs)
     : m_ports(ports), m_writeStallMs(writeStallMs < 0 ? 0 : writeStallMs) {}
 
 TtyComm::~TtyComm() {
@@ -130,7 +130,7 @@ HANDLE TtyComm::createFile(const char* path) {
     int fd = -1;
     try {
         std::string device;
-        const int port = HostPortTable::portFromDevicePath(path);
+        const int port = ComPortTable::portFromDevicePath(path);
         if (port >= 0) {
             device = m_ports.pathFor(port);
         } else if (std::string(path).rfind("/dev/", 0) == 0) {
@@ -413,4 +413,4 @@ BOOL TtyComm::getCommModemStatus(HANDLE h, DWORD* status) {
     return TRUE;
 }
 
-} // namespace fw::host
+} // namespace serial::posix

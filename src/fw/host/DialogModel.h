@@ -1,5 +1,5 @@
-// The host's dialog window: a model of the template's controls that the program drives and a
-// test inspects and clicks, as a user would.
+// fw::DialogModel: the host backend of one fw::Dialog, a model of its template's controls
+// that the program drives and a test inspects and clicks, as a user would.
 #pragma once
 #include <string>
 #include <vector>
@@ -7,9 +7,8 @@
 #include "fw/Dialog.h"
 #include "fw/DialogTemplate.h"
 
-namespace fw {
+namespace fw::host {
 
-namespace host {
 class HostUi;
 
 // What a WM_CTLCOLOR handler did to a control's device context.
@@ -50,27 +49,33 @@ struct MenuItem {
     bool separator;
     bool enabled;
 };
-} // namespace host
 
-class DialogWindow {
+// Made each time the dialog opens; kept after it closes, so that a test can still look at it.
+class DialogModel : public DialogBackend {
 public:
-    DialogWindow(Dialog& dialog, const DialogTemplate& dialogTemplate, host::HostUi& ui);
-    ~DialogWindow();
+    // Dialog units of "MS Shell Dlg" 8 points at 96 dots per inch, and the classic frame.
+    static constexpr int kBaseUnitX = 6;
+    static constexpr int kBaseUnitY = 13;
+    static constexpr int kFrameWidth = 6;
+    static constexpr int kFrameHeight = 25;
+
+    DialogModel(Dialog& dialog, const DialogTemplate& dialogTemplate, HostUi& ui);
+    ~DialogModel() override;
 
     Dialog& dialog() { return m_dialog; }
     HWND hwnd() const { return m_hwnd; }
-    host::HostUi& ui() { return m_ui; }
+    HostUi& ui() { return m_ui; }
     // The template the window was made from.
     const DialogTemplate& dialogTemplate() const { return m_template; }
 
     // Sends a message: the dialog's message map first, then the dialog manager's own handling.
     LRESULT send(UINT message, WPARAM wParam, LPARAM lParam);
 
-    host::ControlModel* find(int id);
-    const host::ControlModel* find(int id) const;
-    host::ControlModel* findByHandle(HWND hwnd);
-    std::vector<host::ControlModel>& controls() { return m_controls; }
-    const std::vector<host::ControlModel>& controls() const { return m_controls; }
+    ControlModel* find(int id);
+    const ControlModel* find(int id) const;
+    ControlModel* findByHandle(HWND hwnd);
+    std::vector<ControlModel>& controls() { return m_controls; }
+    const std::vector<ControlModel>& controls() const { return m_controls; }
 
     // What a user does.
     void click(int id);
@@ -92,7 +97,7 @@ public:
     bool visible = false;
     HICON bigIcon = nullptr;
     bool hasSystemMenu = false;
-    std::vector<host::MenuItem> systemMenu;
+    std::vector<MenuItem> systemMenu;
     int focusId = 0;
     bool ended = false;
     int endCode = 0;
@@ -105,19 +110,25 @@ public:
     int lastIconX = 0;
     int lastIconY = 0;
 
-    LRESULT controlMessageFor(host::ControlModel& control, UINT message, WPARAM wParam,
-                              LPARAM lParam) {
+    LRESULT controlMessageFor(ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam) {
         return controlMessage(control, message, wParam, lParam);
     }
 
 private:
-    LRESULT controlMessage(host::ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT controlMessage(ControlModel& control, UINT message, WPARAM wParam, LPARAM lParam);
 
     Dialog& m_dialog;
     const DialogTemplate& m_template;
-    host::HostUi& m_ui;
+    HostUi& m_ui;
     HWND m_hwnd;
-    std::vector<host::ControlModel> m_controls;
+    std::vector<ControlModel> m_controls;
 };
 
-} // namespace fw
+// The model of a dialog on the host, for the backend and for tests that play the user; null
+// before the dialog first opens.
+inline DialogModel* ModelOf(const Dialog& dialog) {
+    // The host backend gives every dialog a DialogModel and no other kind of backend.
+    return static_cast<DialogModel*>(dialog.Backend());
+}
+
+} // namespace fw::host

@@ -1,21 +1,21 @@
 // Unit tests of the host's COM port table and its reading of Windows device paths.
-#include "fw/host/HostPortTable.h"
+#include "serial/posix/ComPortTable.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using fw::host::HostPortTable;
+using serial::posix::ComPortTable;
 
-TEST(HostPortTable, ReadsThePortNumberOfAWindowsDevicePath) {
-    EXPECT_EQ(HostPortTable::portFromDevicePath("\\\\.\\COM1"), 1);
-    EXPECT_EQ(HostPortTable::portFromDevicePath("\\\\.\\COM12"), 12);
-    EXPECT_EQ(HostPortTable::portFromDevicePath("\\\\.\\com7"), 7);
-    EXPECT_EQ(HostPortTable::portFromDevicePath("\\\\.\\Com10"), 10);
-    EXPECT_EQ(HostPortTable::portFromDevicePath("\\\\.\\COM9999"), 9999);
+TEST(ComPortTable, ReadsThePortNumberOfAWindowsDevicePath) {
+    EXPECT_EQ(ComPortTable::portFromDevicePath("\\\\.\\COM1"), 1);
+    EXPECT_EQ(ComPortTable::portFromDevicePath("\\\\.\\COM12"), 12);
+    EXPECT_EQ(ComPortTable::portFromDevicePath("\\\\.\\com7"), 7);
+    EXPECT_EQ(ComPortTable::portFromDevicePath("\\\\.\\Com10"), 10);
+    EXPECT_EQ(ComPortTable::portFromDevicePath("\\\\.\\COM9999"), 9999);
 }
 
-TEST(HostPortTable, RejectsEveryOtherForm) {
+TEST(ComPortTable, RejectsEveryOtherForm) {
     const char* const others[] = {
         nullptr,
         "",
@@ -33,12 +33,12 @@ TEST(HostPortTable, RejectsEveryOtherForm) {
         "\\\\.\\COM99999999999999999999",
     };
     for (const char* path : others) {
-        EXPECT_EQ(HostPortTable::portFromDevicePath(path), -1) << (path ? path : "(null)");
+        EXPECT_EQ(ComPortTable::portFromDevicePath(path), -1) << (path ? path : "(null)");
     }
 }
 
-TEST(HostPortTable, MapsNumbersToPathsUntilRemoved) {
-    HostPortTable table;
+TEST(ComPortTable, MapsNumbersToPathsUntilRemoved) {
+    ComPortTable table;
     EXPECT_EQ(table.pathFor(5), "");
 
     table.set(5, "/dev/pts/3");

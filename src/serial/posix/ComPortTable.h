@@ -1,13 +1,14 @@
-// The host's COM port table: which tty or pseudo-terminal stands for each port number COMn.
+// The COM port table on Linux: which tty or pseudo-terminal stands for each port number COMn.
 #pragma once
 #include <cstddef>
 #include <map>
 #include <string>
 
-namespace fw::host {
+namespace serial::posix {
 
-// A plain map from n to a device path, filled by tests and tools before a port is opened.
-class HostPortTable {
+// A plain map from n to a device path, filled before a port is opened (by the console program
+// from the ttys it finds and its options, by tests and tools with their pseudo-terminals).
+class ComPortTable {
 public:
     void set(int port, const std::string& path) { m_paths[port] = path; }
     void remove(int port) { m_paths.erase(port); }
@@ -57,4 +58,4 @@ private:
     std::map<int, std::string> m_paths;
 };
 
-} // namespace fw::host
+} // namespace serial::posix
