@@ -5,6 +5,7 @@
 
 #include "ScriptedLine.h"
 #include "support/ProgramHarness.h"
+#include "ui/PortButtons.h"
 
 namespace fuzzing {
 
@@ -95,8 +96,8 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
                 note(std::string(c.name) + " left disabled");
             }
         }
-        for (int n = 1; n <= 12; ++n) {
-            if ((d.IsDlgItemEnabled(IDC_COM1 - 1 + n) != FALSE) != (n == 1)) {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+            if ((d.IsDlgItemEnabled(PortButtonId(n)) != FALSE) != (n == 1)) {
                 note("port button COM" + std::to_string(n) + " not enabled by presence");
             }
         }

@@ -16,7 +16,9 @@
 #include "fw/host/HostUi.h"
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
+#include "serial/PortRange.h"
 #include "ui/DialogTemplates.h"
+#include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
 
 namespace console {
@@ -26,7 +28,6 @@ const char* const kSettingsAppName = "KeystrandUpdate";
 namespace {
 
 const char* const kCompany = "Fenmoor Systems";
-constexpr int kDialogPorts = 12;
 
 // No other program's windows: a console run borrows no port from the companion test program.
 class NoTopWindows : public fw::TopWindows {
@@ -178,8 +179,8 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
             }
 
             std::vector<int> present;
-            for (int n = 1; n <= kDialogPorts; ++n) {
-                if (d.m_portPresent[n - 1]) {
+            for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+                if (d.m_portPresent[n - kFirstComPort]) {
                     present.push_back(n);
                 }
             }
@@ -194,8 +195,7 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
                 }
             } else {
                 const int remembered = session.app().GetProfileInt("Settings", "ComPort", -1);
-                if (remembered >= 1 && remembered <= kDialogPorts &&
-                    d.m_portPresent[remembered - 1]) {
+                if (IsOfferedComPort(remembered) && d.m_portPresent[remembered - kFirstComPort]) {
                     n = remembered;
                 } else if (present.size() == 1) {
                     n = present.front();
@@ -214,20 +214,20 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
                     return;
                 }
             }
-            if (n > kDialogPorts) {
+            if (!IsOfferedComPort(n)) {
                 view.error("COM" + std::to_string(n) +
                            " cannot be used: the update reaches COM1 to COM12 only.");
                 exitCode = kExitPort;
                 return;
             }
-            if (!d.m_portPresent[n - 1]) {
+            if (!d.m_portPresent[n - kFirstComPort]) {
                 view.error("COM" + std::to_string(n) +
                            " is not present on this computer (see --list-ports).");
                 exitCode = kExitPort;
                 return;
             }
-            window.click(IDC_COM1 - 1 + n);
-            if (d.GetCheckedRadioButton(IDC_COM1, IDC_COM12) != IDC_COM1 - 1 + n ||
+            window.click(PortButtonId(n));
+            if (d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton) != PortButtonId(n) ||
                 !d.IsDlgItemEnabled(IDC_BEGIN_UPDATE)) {
                 view.error("The update dialog does not offer COM" + std::to_string(n) + ".");
                 exitCode = kExitOther;

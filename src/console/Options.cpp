@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "console/ExitCodes.h"
+#include "serial/PortRange.h"
 
 namespace console {
 
@@ -125,7 +126,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             if (ok) {
                 const std::string::size_type eq = entry.find('=');
                 const int n = eq == std::string::npos ? 0 : ComNumberFromText(entry.substr(0, eq));
-                if (n < 1 || n > 12 || eq + 1 >= entry.size()) {
+                if (!IsOfferedComPort(n) || eq + 1 >= entry.size()) {
                     *error = "--map takes COMn=PATH with n from 1 to 12, not \"" + entry + "\"";
                     return false;
                 }

@@ -10,6 +10,7 @@
 #include "fw/win32/WinComm.h"
 #include "fw/win32/WinPortMap.h"
 #include "fw/win32/WinProfile.h"
+#include "serial/PortRange.h"
 
 namespace console {
 
@@ -55,7 +56,7 @@ public:
             PortListing p;
             p.number = ComNumberFromText(comName);
             p.path = "\\\\.\\" + comName + "  " + name;
-            if (p.number > 12) {
+            if (p.number > kLastComPort) {
                 p.note = "beyond COM12: the update reaches COM1 to COM12 only";
             }
             list.push_back(p);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ProgramHarness.h"
+#include "ui/PortButtons.h"
 
 namespace {
 
@@ -17,13 +18,12 @@ protected:
 
     static PortView View(CUpdateDlg& d) {
         PortView v{{}, 0, d.IsDlgItemEnabled(IDC_BEGIN_UPDATE) != FALSE};
-        for (int n = 1; n <= 12; ++n) {
-            if (d.IsDlgItemEnabled(2000 + n)) {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+            if (d.IsDlgItemEnabled(PortButtonId(n))) {
                 v.enabled.push_back(n);
             }
         }
-        const int id = d.GetCheckedRadioButton(IDC_COM1, IDC_COM12);
-        v.checked = id == 0 ? 0 : id - 2000;
+        v.checked = PortOfButton(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
         return v;
     }
 
@@ -53,10 +53,10 @@ TEST_F(PortDiscovery, EnablesExactlyThePortsTheMapNamesAndChoosesTheRememberedOn
 }
 
 TEST_F(PortDiscovery, RememberedValuesOutsideOneToTwelveCountAsNotPresent) {
-    for (int n = 1; n <= 12; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         h.portMap.add("\\Device\\Serial" + std::to_string(n), "COM" + std::to_string(n));
     }
-    for (int remembered : {0, -1, 13, 1000}) {
+    for (int remembered : {kFirstComPort - 1, -1, kLastComPort + 1, 1000}) {
         Remember(remembered);
         EXPECT_EQ(Open().checked, 1) << remembered;
     }
@@ -137,7 +137,7 @@ TEST_F(PortDiscovery, AnUnusablePackageKeepsBeginUpdateDisabledWhenAPortIsChosen
     h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_REFRESH_PORTS);
         EXPECT_FALSE(d.IsDlgItemEnabled(IDC_BEGIN_UPDATE));
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM2);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM2);
     });
 }
 
@@ -147,9 +147,9 @@ TEST_F(PortDiscovery, AClickChecksOneButtonOfTheGroup) {
     CUpdateDlg dlg;
     h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_COM7);
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM7);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM7);
         w.click(IDC_COM5); // disabled: the click does not reach it
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM7);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM7);
     });
 }
 
