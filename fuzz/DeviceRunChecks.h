@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ScriptedLine.h"
+#include "app/ProgramNames.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
 
@@ -111,7 +112,7 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
              std::to_string(line.closes()) + " times");
     }
     record.boxes = h.ui.messageBoxes();
-    record.rememberedPort = h.profile.getProfileInt("Settings", "ComPort", -1);
+    record.rememberedPort = h.profile.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     return record;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/ProgramNames.h"
 #include "console/ExitCodes.h"
 #include "console/HexCheck.h"
 #include "console/Outcome.h"
@@ -23,11 +24,9 @@
 
 namespace console {
 
-const char* const kSettingsAppName = "KeystrandUpdate";
+const char* const kSettingsAppName = PROGRAM_NAME;
 
 namespace {
-
-const char* const kCompany = "Fenmoor Systems";
 
 // No other program's windows: a console run borrows no port from the companion test program.
 class NoTopWindows : public fw::TopWindows {
@@ -70,7 +69,7 @@ public:
         m_ui.setDialogTemplates(ProgramDialogTemplates());
         m_app.SetServices(services);
         m_app.SetAppName(kSettingsAppName);
-        m_app.SetRegistryKey(kCompany);
+        m_app.SetRegistryKey(COMPANY_NAME);
     }
 
     fw::App& app() { return m_app; }
@@ -194,7 +193,8 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
                     return;
                 }
             } else {
-                const int remembered = session.app().GetProfileInt("Settings", "ComPort", -1);
+                const int remembered =
+                    session.app().GetProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
                 if (IsOfferedComPort(remembered) && d.m_portPresent[remembered - kFirstComPort]) {
                     n = remembered;
                 } else if (present.size() == 1) {
@@ -287,8 +287,8 @@ int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FI
 
 int ListPorts(Platform& platform, std::FILE* out) {
     fw::Profile& profile = platform.profile();
-    profile.setRegistryKey(kCompany, kSettingsAppName);
-    const int remembered = profile.getProfileInt("Settings", "ComPort", -1);
+    profile.setRegistryKey(COMPANY_NAME, kSettingsAppName);
+    const int remembered = profile.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     const std::vector<PortListing> ports = platform.ports();
     if (ports.empty()) {
         std::fprintf(out, "No serial ports found.\n");

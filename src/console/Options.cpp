@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "app/ProgramNames.h"
 #include "console/ExitCodes.h"
 #include "serial/PortRange.h"
 
@@ -223,12 +224,14 @@ std::string HelpText(const std::string& programName) {
          "     be read or sent; the device's firmware may be incomplete: run the update again\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
-    t += "  HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings, value\n"
-         "  ComPort: the same setting as the Firmware Update dialog's.\n";
+    t += "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION
+         ", value\n"
+         "  " SETTINGS_PORT_ENTRY ": the same setting as the Firmware Update dialog's.\n";
 #else
     t += "  the COM number, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
          "  $XDG_CONFIG_HOME/keystrand-update/settings, else in\n"
-         "  ~/.config/keystrand-update/settings (a [Settings] section with ComPort=n).\n"
+         "  ~/.config/keystrand-update/settings (a [" SETTINGS_SECTION
+         "] section with " SETTINGS_PORT_ENTRY "=n).\n"
          "  The number names whatever tty holds it at the next run.\n\n";
     t += "Environment:\n";
     t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";

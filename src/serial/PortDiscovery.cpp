@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <strings.h>
 
+#include "app/ProgramNames.h"
 #include "fw/App.h"
 #include "serial/PortRange.h"
 #include "ui/PortButtons.h"
@@ -70,7 +71,8 @@ void CUpdateDlg::EnablePortButtons() {
 }
 
 void CUpdateDlg::OnRefreshSerialPorts() {
-    const int remembered = fw::App::Current()->GetProfileInt("Settings", "ComPort", -1);
+    const int remembered =
+        fw::App::Current()->GetProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     EnumerateSerialPorts();
     EnablePortButtons();
 

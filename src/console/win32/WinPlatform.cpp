@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include "app/ProgramDir.h"
+#include "app/ProgramNames.h"
 #include "console/Platform.h"
 #include "fw/win32/WinClock.h"
 #include "fw/win32/WinComm.h"
@@ -77,7 +78,7 @@ public:
     }
 
     std::string settingsPlace() override {
-        return "HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings";
+        return "HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION;
     }
 
     bool isTerminal(std::FILE* stream) override { return ::_isatty(::_fileno(stream)) != 0; }

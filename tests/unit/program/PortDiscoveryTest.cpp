@@ -1,6 +1,7 @@
 // Which port buttons the machine's serial-port map enables, and which one is chosen.
 #include <gtest/gtest.h>
 
+#include "app/ProgramNames.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
 
@@ -34,7 +35,9 @@ protected:
         return v;
     }
 
-    void Remember(int port) { h.profile.writeProfileInt("Settings", "ComPort", port); }
+    void Remember(int port) {
+        h.profile.writeProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, port);
+    }
 
     ProgramHarness h;
 };
@@ -101,7 +104,7 @@ TEST_F(PortDiscovery, WithoutAMapEveryRefreshSaysSoAndNothingCanBeChosen) {
     ASSERT_EQ(h.ui.messageBoxes().size(), 3u);
     for (const auto& box : h.ui.messageBoxes()) {
         EXPECT_EQ(box.text, "There are no serial ports installed on this computer.     ");
-        EXPECT_EQ(box.caption, "KeystrandUpdate") << "the application's name";
+        EXPECT_EQ(box.caption, PROGRAM_NAME) << "the application's name";
         EXPECT_EQ(box.type, MB_OK | MB_ICONEXCLAMATION);
     }
     EXPECT_EQ(dlg.m_hSerialCommKey, nullptr);
