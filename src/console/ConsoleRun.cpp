@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/ProgramNames.h"
 #include "console/ExitCodes.h"
 #include "console/HexCheck.h"
 #include "console/Outcome.h"
@@ -16,17 +17,16 @@
 #include "fw/host/HostUi.h"
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
+#include "serial/PortRange.h"
 #include "ui/DialogTemplates.h"
+#include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
 
 namespace console {
 
-const char* const kSettingsAppName = "KeystrandUpdate";
+const char* const kSettingsAppName = PROGRAM_NAME;
 
 namespace {
-
-const char* const kCompany = "Fenmoor Systems";
-constexpr int kDialogPorts = 12;
 
 // No other program's windows: a console run borrows no port from the companion test program.
 class NoTopWindows : public fw::TopWindows {
@@ -69,7 +69,7 @@ public:
         m_ui.setDialogTemplates(ProgramDialogTemplates());
         m_app.SetServices(services);
         m_app.SetAppName(kSettingsAppName);
-        m_app.SetRegistryKey(kCompany);
+        m_app.SetRegistryKey(COMPANY_NAME);
     }
 
     fw::App& app() { return m_app; }
@@ -178,8 +178,8 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
             }
 
             std::vector<int> present;
-            for (int n = 1; n <= kDialogPorts; ++n) {
-                if (d.m_portPresent[n - 1]) {
+            for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+                if (d.m_portPresent[n - kFirstComPort]) {
                     present.push_back(n);
                 }
             }
@@ -193,9 +193,9 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
                     return;
                 }
             } else {
-                const int remembered = session.app().GetProfileInt("Settings", "ComPort", -1);
-                if (remembered >= 1 && remembered <= kDialogPorts &&
-                    d.m_portPresent[remembered - 1]) {
+                const int remembered =
+                    session.app().GetProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
+                if (IsOfferedComPort(remembered) && d.m_portPresent[remembered - kFirstComPort]) {
                     n = remembered;
                 } else if (present.size() == 1) {
                     n = present.front();
@@ -214,20 +214,20 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
                     return;
                 }
             }
-            if (n > kDialogPorts) {
+            if (!IsOfferedComPort(n)) {
                 view.error("COM" + std::to_string(n) +
                            " cannot be used: the update reaches COM1 to COM12 only.");
                 exitCode = kExitPort;
                 return;
             }
-            if (!d.m_portPresent[n - 1]) {
+            if (!d.m_portPresent[n - kFirstComPort]) {
                 view.error("COM" + std::to_string(n) +
                            " is not present on this computer (see --list-ports).");
                 exitCode = kExitPort;
                 return;
             }
-            window.click(IDC_COM1 - 1 + n);
-            if (d.GetCheckedRadioButton(IDC_COM1, IDC_COM12) != IDC_COM1 - 1 + n ||
+            window.click(PortButtonId(n));
+            if (d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton) != PortButtonId(n) ||
                 !d.IsDlgItemEnabled(IDC_BEGIN_UPDATE)) {
                 view.error("The update dialog does not offer COM" + std::to_string(n) + ".");
                 exitCode = kExitOther;
@@ -287,8 +287,8 @@ int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FI
 
 int ListPorts(Platform& platform, std::FILE* out) {
     fw::Profile& profile = platform.profile();
-    profile.setRegistryKey(kCompany, kSettingsAppName);
-    const int remembered = profile.getProfileInt("Settings", "ComPort", -1);
+    profile.setRegistryKey(COMPANY_NAME, kSettingsAppName);
+    const int remembered = profile.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     const std::vector<PortListing> ports = platform.ports();
     if (ports.empty()) {
         std::fprintf(out, "No serial ports found.\n");

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ProgramNames.h"
 #include "console/ConsoleRun.h"
 #include "console/ExitCodes.h"
 #include "console/HexCheck.h"
@@ -132,9 +133,9 @@ TEST_F(ConsoleInProcess, TheApplicationFirmwareIsTalkedIntoItsBootLoaderWhenDsrI
     std::string error;
     ASSERT_TRUE(sim::ImageFromHexText(HexFile(9), &expected, &error));
     EXPECT_EQ(p.device.image(), expected);
-    p.settings.setRegistryKey("Fenmoor Systems", console::kSettingsAppName);
-    EXPECT_EQ(p.settings.getProfileInt("Settings", "ComPort", -1), 3);
-    EXPECT_EQ(p.settings.root(), "software\\Fenmoor Systems\\KeystrandUpdate");
+    p.settings.setRegistryKey(COMPANY_NAME, console::kSettingsAppName);
+    EXPECT_EQ(p.settings.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1), 3);
+    EXPECT_EQ(p.settings.root(), "software\\" COMPANY_NAME "\\" PROGRAM_NAME);
     EXPECT_NE(Contents(out).find("Row progress  10/10 rows  100%"), std::string::npos);
 }
 
@@ -143,7 +144,7 @@ TEST_F(ConsoleInProcess, AnApplicationFirmwareThatDoesNotIdentifyItselfIsADevice
     EXPECT_EQ(update(p, "COM3"), console::kExitDeviceEntry);
     EXPECT_EQ(Contents(err), "Firmware Update Error:\n    Cannot find a Keystrand SM.\n");
     EXPECT_NE(Contents(out).find("Cannot find a Keystrand SM.\n"), std::string::npos);
-    EXPECT_FALSE(p.settings.has("Settings", "ComPort"));
+    EXPECT_FALSE(p.settings.has(SETTINGS_SECTION, SETTINGS_PORT_ENTRY));
     EXPECT_FALSE(p.line.isOpen());
 }
 
@@ -162,8 +163,8 @@ TEST_F(ConsoleInProcess, TheRememberedPortIsPreferredAndOtherwiseSeveralPortsAre
         EXPECT_EQ(p.device.log().received(), "");
     }
     SimPlatform p(ApplicationFirmware(), folder.dir());
-    p.settings.setRegistryKey("Fenmoor Systems", "KeystrandUpdate");
-    p.settings.writeProfileInt("Settings", "ComPort", 3);
+    p.settings.setRegistryKey(COMPANY_NAME, PROGRAM_NAME);
+    p.settings.writeProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, 3);
     EXPECT_EQ(update(p, ""), console::kExitSuccess);
 }
 
@@ -177,7 +178,7 @@ TEST(ConsoleOutcome, EveryMessageOfTheDialogHasItsClass) {
         {"Firmware Update Complete", "The Keystrand SM firmware has been successfully updated.",
          console::kExitSuccess},
         {"Keystrand SM Update", "Unable to open the firmware hex file:", console::kExitPackage},
-        {"KeystrandUpdate", "There are no serial ports installed on this computer.     ",
+        {PROGRAM_NAME, "There are no serial ports installed on this computer.     ",
          console::kExitPort},
         {"Firmware Update Error", "Unable to open serial port COM3               ",
          console::kExitPort},

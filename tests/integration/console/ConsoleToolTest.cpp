@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ProgramNames.h"
 #include "integration/sim/ToolProcess.h"
 #include "sim/HexImage.h"
 #include "support/TempDir.h"
@@ -135,7 +136,7 @@ TEST_F(ConsoleTool, UpdatesTheDeviceThroughAPortPathAndRemembersIt) {
         << out;
     EXPECT_EQ(out.find('\r'), std::string::npos) << "plain lines when not on a terminal";
     EXPECT_EQ(err, "");
-    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=1\n");
+    EXPECT_EQ(ReadWholeFile(settings), "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=1\n");
 
     // Every character both ways, with its time.
     const std::string log = ReadWholeFile(trace);
@@ -185,7 +186,7 @@ TEST_F(ConsoleTool, ThePortIsChosenByItsComNumberAmongSeveralTtys) {
 
     // COM2 is the first ACM tty after the USB ones.
     ASSERT_EQ(run({"--package", pkg(), "--port", "COM2"}), 0) << out << "\n" << err;
-    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=2\n");
+    EXPECT_EQ(ReadWholeFile(settings), "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=2\n");
     EXPECT_TRUE(WaitFor([&] { return StatusValue(acm.status, "file_complete") == "1"; }));
     EXPECT_EQ(StatusValue(usb.status, "opens"), "0");
 
@@ -320,7 +321,7 @@ TEST_F(ConsoleTool, ListPortsShowsTheTtysFoundAndTheMappedPortsWithTheirNumbers)
                        ")\n");
 
     ::mkdir(dir.path("config").c_str(), 0700);
-    dir.write("config/settings", "[Settings]\nComPort=3\n");
+    dir.write("config/settings", "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=3\n");
     const std::string other = dir.path("other");
     ASSERT_EQ(run({"--list-ports", "--port", other}), 0) << err;
     EXPECT_EQ(out, "COM1   " + usb.link + "\n" + "COM2   " + acm.link + "\n" + "COM3   " + other +
