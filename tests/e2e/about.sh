@@ -40,9 +40,7 @@ check_about() {
     e2e_close_with_ok "$box" "the About box"
 }
 
-e2e_begin about
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 about
 e2e_start_app
 hwnd="$(e2e_main_window)"
 

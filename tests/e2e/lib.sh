@@ -77,6 +77,14 @@ e2e_begin() {
     e2e_prefix_use
 }
 
+# e2e_begin_with_com3 NAME: e2e_begin, then Wine started with COM3 alone in its map, on a
+# pseudo-terminal that nobody answers.
+e2e_begin_with_com3() {
+    e2e_begin "$1"
+    e2e_port_pty 3
+    e2e_wine_start COM3
+}
+
 # Kills everything this test started, by process id, and Wine's processes of our private prefix.
 e2e_cleanup() {
     local rc=$?

@@ -20,9 +20,7 @@ stamp() {
     printf '     (%s, %2d:%s:%s %s)' "$(date -r "$1" '+%-m-%-d-%Y')" "$hour" "$minute" "$second" "$suffix"
 }
 
-e2e_begin package
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 package
 
 # 1. The delivered folder as it is.
 e2e_start_app

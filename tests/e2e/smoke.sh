@@ -18,9 +18,7 @@ INSTRUCTIONS+='- A message box will indicate the success of the update.'
 EXPECTED_IDS="2 1017 -1 2001 2002 2003 2004 2005 2006 2007 2008 2009 2010 2011 2012 -1 1100 1022 -1"
 EXPECTED_IDS+=" 1008 1009 1007 1010 1011 1020 -1 1016 1012 1006"
 
-e2e_begin smoke
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 smoke
 e2e_start_app
 hwnd="$(e2e_main_window)"
 e2e_log "main dialog $hwnd"
