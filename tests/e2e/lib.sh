@@ -3,10 +3,10 @@
 # runs.
 # shellcheck shell=bash
 #
-# A test script sources this file and calls e2e_begin NAME first (or, for the set-up step,
-# e2e_init NAME and what it needs), then what it needs. Every wait has a limit. Nothing here touches a real serial port: the prefix maps COM1 to
-# COM12 to links in our own ports folder, and every other COM link that Wine makes for the
-# machine's serial devices is removed before the program runs.
+# A test script sources this file and calls e2e_begin NAME first (the set-up step: e2e_init NAME
+# and what it needs), then what it needs. Every wait has a limit. Nothing here touches a real
+# serial port: the prefix maps COM1 to COM12 to links in our own ports folder, and every other COM
+# link that Wine makes for the machine's serial devices is removed before the program runs.
 #
 # Which Wine: the product is the 32-bit build, and it runs under 32-bit Wine where the machine can
 # run it. Where it cannot (a kernel without 32-bit support cannot start Wine's 32-bit loader), the
