@@ -79,7 +79,14 @@ int TextFile::NextByte() {
 }
 
 bool TextFile::ReadString(std::string& line) {
+    return ReadString(line, line.max_size(), nullptr);
+}
+
+bool TextFile::ReadString(std::string& line, std::size_t maxLength, bool* truncated) {
     line.clear();
+    if (truncated != nullptr) {
+        *truncated = false;
+    }
     if (m_file == nullptr) {
         return false;
     }
@@ -109,7 +116,11 @@ bool TextFile::ReadString(std::string& line) {
                 return false;
             }
         }
-        line.push_back(static_cast<char>(c));
+        if (line.size() < maxLength) {
+            line.push_back(static_cast<char>(c));
+        } else if (truncated != nullptr) {
+            *truncated = true;
+        }
     }
 }
 

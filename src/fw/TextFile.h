@@ -47,6 +47,9 @@ public:
     // the text came before any character of the line, or when reading failed (ReadFailed tells
     // the two apart: a line cut short by a failure is not handed out).
     bool ReadString(std::string& line);
+    // As above, but keeps at most maxLength characters of the line; the rest of it is read and
+    // dropped, and truncated (when given) says whether anything was.
+    bool ReadString(std::string& line, std::size_t maxLength, bool* truncated);
     // Whether a read since the last Open or SeekToBegin failed for another reason than the end.
     bool ReadFailed() const { return m_readFailed; }
     // Back to the start of the file.

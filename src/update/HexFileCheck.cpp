@@ -47,13 +47,19 @@ HexFileSummary CheckHexRows(fw::TextFile& file) {
     bool lastWasEndOfFile = false;
     std::string row;
     intelhex::HexRecord record;
-    while (file.ReadString(row)) {
+    bool overlong = false;
+    // No row is kept beyond the longest record, however long the file's lines are.
+    while (file.ReadString(row, intelhex::kMaxRecordChars + 1, &overlong)) {
         s.rows++;
         if (p.kind != HexFileProblem::Kind::kNone) {
             continue; // keep counting, so that the problem can say "of N"
         }
         std::string why;
-        if (!intelhex::ParseHexRecord(row, &record, &why)) {
+        if (overlong || row.size() > intelhex::kMaxRecordChars) {
+            why = "longer than any record (more than " + std::to_string(intelhex::kMaxRecordChars) +
+                  " characters)";
+        }
+        if (!why.empty() || !intelhex::ParseHexRecord(row, &record, &why)) {
             p.kind = HexFileProblem::Kind::kBadRecord;
             p.row = s.rows;
             p.detail = why;

@@ -22,6 +22,10 @@ struct HexRecord {
     std::vector<std::uint8_t> data;
 };
 
+// The longest row a record can be: ':' and the hex digits of 255 data bytes with the length,
+// address, type and checksum around them.
+constexpr std::size_t kMaxRecordChars = 1 + 2 * (255 + 5);
+
 // The value of one hex digit, upper or lower case; -1 for any other character.
 int HexDigitValue(char c);
 

@@ -4,6 +4,7 @@
 
 #include "update/DeviceProtocol.h"
 #include "update/HexFileCheck.h"
+#include "update/HexRecord.h"
 #include "update/UpdateSession.h"
 
 namespace update {
@@ -93,15 +94,18 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
         if (!Expect(kXonChar, Awaited::kXon, Stage::kAwaitingXon, &failure)) {
             return failure;
         }
-        if (!hexFile.ReadString(row)) {
+        bool overlong = false;
+        if (!hexFile.ReadString(row, intelhex::kMaxRecordChars, &overlong)) {
             return Failed(Failure::kHexRead);
         }
-        if (row.empty() || row[0] != ':') {
+        if (row.empty() || row[0] != ':' || overlong) {
             Outcome outcome = Failed(Failure::kHexInvalid);
             outcome.package.kind = HexFileProblem::Kind::kBadRecord;
             outcome.package.row = m_facts.rowsSent + 1;
             outcome.package.rows = summary.rows;
-            outcome.package.detail = row.empty() ? "empty row" : "does not begin with ':'";
+            outcome.package.detail = overlong      ? "longer than any record"
+                                     : row.empty() ? "empty row"
+                                                   : "does not begin with ':'";
             return outcome;
         }
         Send(row.c_str());

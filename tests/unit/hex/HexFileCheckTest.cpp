@@ -52,6 +52,14 @@ TEST(HexFileCheck, EachProblemIsNamedWithItsRow) {
     EXPECT_EQ(Check(kData + "\n\n" + kEnd).problem.Describe(), "row 2: empty row");
 }
 
+TEST(HexFileCheck, ARowLongerThanAnyRecordIsNeitherKeptWholeNorMiscounted) {
+    const std::string huge = ":" + std::string(1 << 20, '0');
+    const update::HexFileSummary s = Check(kData + "\n" + huge + "\n" + kData + "\n" + kEnd);
+    EXPECT_EQ(s.problem.Describe(), "row 2: longer than any record (more than 521 characters)");
+    EXPECT_EQ(s.rows, 4) << "the rest of the long line is read past, not taken for rows";
+    EXPECT_LE(s.problem.rowText.size(), 100u);
+}
+
 TEST(HexFileCheck, TheRowsOwnCharactersAreNeverShownRaw) {
     const update::HexFileSummary s = Check(":10\x1b[2J" + kData.substr(6) + "\n" + kEnd + "\n");
     EXPECT_EQ(s.problem.Describe(), "row 1: '\\x1B' at column 4 is not a hex digit");
