@@ -8,7 +8,7 @@ ABOUT_TITLE="About Keystrand SM Update"
 IDM_ABOUTBOX=0x0010
 # The rich edit field gives its paragraphs back with CR LF ends.
 CONTACT='1-800-555-0142\r\n1-800-555-0143\r\nsupport@fenmoor.example\r\nwww.fenmoor.example\r\n'
-CONTACT+='8 AM - 5 PM Central Time, Mon - Fri\r\nP.O. Box 1142\r\nFenmoor, MN 55012'
+CONTACT+='8 AM - 5 PM CT, Mon - Fri\r\nP.O. Box 1142\r\nFenmoor, MN 55012'
 
 # check_about HWND SHOT: every text of the open box, its place, a screenshot, then OK closes it.
 check_about() {

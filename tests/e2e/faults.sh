@@ -109,7 +109,8 @@ run_package() {
 
 sample="$(dirname "$E2E_EXE")/KeystrandSM_v210.hex"
 : >"$E2E_ARTIFACTS/empty.hex"
-run_package empty-file "$E2E_ARTIFACTS/empty.hex" "Unable to read the firmware hex file.     \n\nFirmware update terminated."
+# A file that can never be flashed whole is refused before the port is opened.
+run_package empty-file "$E2E_ARTIFACTS/empty.hex" "Invalid data in hex file.     \n\nFirmware update terminated."
 # Row 5 with a wrong checksum: nothing of the file may reach the device.
 python3 - "$sample" "$E2E_ARTIFACTS/bad-checksum.hex" <<'PY'
 import sys
@@ -121,6 +122,44 @@ PY
 run_package bad-checksum "$E2E_ARTIFACTS/bad-checksum.hex" "Invalid data in hex file.     \n\nFirmware update terminated."
 { head -n 3 "$sample"; printf '\r\n'; tail -n +4 "$sample"; } >"$E2E_ARTIFACTS/blank-row.hex"
 run_package blank-row "$E2E_ARTIFACTS/blank-row.hex" "Invalid data in hex file.     \n\nFirmware update terminated."
+
+# Row 5 of 7 damaged, against a device whose flash holds firmware: refused before the port is
+# opened; the device's log shows that not one byte reached it, and its firmware is as it was.
+python3 - "$E2E_ARTIFACTS/seven-rows.hex" "$E2E_ARTIFACTS/row5-of-7.hex" <<'PY'
+import sys
+def row(length, address, kind, data):
+    body = bytes([length, address >> 8, address & 0xFF, kind]) + bytes(data)
+    return ":" + (body + bytes([(-sum(body)) & 0xFF])).hex().upper()
+rows = [row(16, 16 * r, 0, [(r * 7 + i) & 0xFF for i in range(16)]) for r in range(6)]
+rows.append(row(0, 0, 1, []))
+open(sys.argv[1], "w", newline="").write("".join(r + "\r\n" for r in rows))
+bad = rows[4][:-2] + "%02X" % ((int(rows[4][-2:], 16) + 1) % 256)
+rows[4] = bad
+open(sys.argv[2], "w", newline="").write("".join(r + "\r\n" for r in rows))
+PY
+start_package row5-of-7 "$E2E_ARTIFACTS/row5-of-7.hex" firmware.hex
+hwnd="$(e2e_main_window row5-of-7)"
+e2e_device_start --holding "$sample" --record row5-of-7
+e2e_begin_update "$hwnd" row5-of-7
+e2e_wait_msgbox "$hwnd" "Firmware Update Error" 60 row5-of-7
+case "$E2E_BOX_TEXT" in
+"Invalid data in hex file.     \n\nFirmware update terminated.\n"*) ;;
+*) e2e_fail "row5-of-7: message \"$E2E_BOX_TEXT\"" ;;
+esac
+e2e_expect "row5-of-7: result line" "$(e2e_result_line "$hwnd")" "Firmware update failed"
+e2e_screenshot row5-of-7-refused
+e2e_msgbox_ok row5-of-7
+e2e_expect "row5-of-7: commands afterwards" "$(commands_state "$hwnd")" "2=1 2003=1 1016=1 1012=1 1006=1"
+e2e_expect "row5-of-7: opens of the device's line" "$(e2e_device_status row5-of-7 opens)" 0
+e2e_device_stop
+e2e_close_with_done "$hwnd" row5-of-7
+if grep -q '\] rx ' "$E2E_ARTIFACTS/row5-of-7.device.log"; then
+    e2e_fail "row5-of-7: the device received: $(grep '\] rx ' "$E2E_ARTIFACTS/row5-of-7.device.log" | head -3)"
+fi
+python3 "$E2E_LIB_DIR/../../tools/compare_hex_images.py" "$sample" "$E2E_ARTIFACTS/row5-of-7.flashed.hex" ||
+    e2e_fail "row5-of-7: the device's firmware changed"
+e2e_log "row5-of-7: passed (no byte reached the device; its firmware is unchanged)"
+CASES=$((CASES + 1))
 
 # The HEX file disappears after both checks of it and before the transfer opens it: the device
 # takes its time over the version reply meanwhile.

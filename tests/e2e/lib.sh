@@ -433,11 +433,16 @@ e2e_port_pty() {
         python3 "$E2E_LIB_DIR/pty_hold.py" "$E2E_PORTS_DIR/com$1" "$E2E_ARTIFACTS/com$1.log" 900
 }
 
-# e2e_device_start [--record] NAME [FAULT...]: keystrand-sim in its boot loader serving COM3, with
-# those fault entries; its status file is NAME.status in the artefacts. With --record, it also logs
-# every character to NAME.device.log and writes the flashed image to NAME.flashed.hex.
+# e2e_device_start [--holding HEX] [--record] NAME [FAULT...]: keystrand-sim in its boot loader
+# serving COM3, with those fault entries; its status file is NAME.status in the artefacts. With
+# --holding, its flash starts with the firmware of that HEX file. With --record, it also logs every
+# character to NAME.device.log and writes the flashed image to NAME.flashed.hex when it ends.
 e2e_device_start() {
     local options=() name fault
+    if [ "$1" = --holding ]; then
+        options+=(--image-in "$2")
+        shift 2
+    fi
     if [ "$1" = --record ]; then
         shift
         options+=(--log "$E2E_ARTIFACTS/$1.device.log" --image-out "$E2E_ARTIFACTS/$1.flashed.hex")
