@@ -1,11 +1,12 @@
 // Parsing of keystrand-update's command line and its help text.
 #include "console/Options.h"
 
+#include "serial/PortRange.h"
+
 #include <cctype>
 
-#include "app/ProgramNames.h"
+#include "app/ProgramVersion.h"
 #include "console/ExitCodes.h"
-#include "serial/PortRange.h"
 
 namespace console {
 
@@ -68,6 +69,48 @@ int ComNumberFromText(const std::string& text) {
     return n >= 1 && n <= 255 ? n : 0;
 }
 
+bool IsDevicePath(const std::string& text) {
+#ifdef _WIN32
+    (void)text;
+    return false; // Windows names its ports COMn
+#else
+    return text.find('/') != std::string::npos;
+#endif
+}
+
+std::string VersionText(const std::string& programName) {
+    return programName + " " PROGRAM_VERSION_TEXT;
+}
+
+namespace {
+
+// A --port value that can never name a port is a mistake on the command line.
+bool CheckPortText(const std::string& port, std::string* error) {
+    if (port.empty() || IsDevicePath(port)) {
+        return true;
+    }
+    const int n = ComNumberFromText(port);
+    if (IsOfferedComPort(n)) {
+        return true;
+    }
+    if (n > kLastComPort) {
+        *error = "--port " + port + ": the update reaches COM1 to COM12 only";
+        return false;
+    }
+#ifdef _WIN32
+    *error = "--port takes COMn, n or \\\\.\\COMn with n from 1 to 12, not \"" + port + "\"";
+#else
+    *error = "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not \"" +
+             port + "\"";
+    if (port.rfind("tty", 0) == 0) {
+        *error += " (did you mean /dev/" + port + "?)";
+    }
+#endif
+    return false;
+}
+
+} // namespace
+
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
     *options = Options();
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -107,6 +150,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         bool ok = true;
         if (name == "--help" || name == "-h" || name == "-?" || name == "/?") {
             ok = noValue(&options->help);
+        } else if (name == "--version" || name == "-V") {
+            ok = noValue(&options->version);
         } else if (name == "--list-ports") {
             ok = noValue(&options->listPorts);
         } else if (name == "--check") {
@@ -127,7 +172,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             if (ok) {
                 const std::string::size_type eq = entry.find('=');
                 const int n = eq == std::string::npos ? 0 : ComNumberFromText(entry.substr(0, eq));
-                if (!IsOfferedComPort(n) || eq + 1 >= entry.size()) {
+                if (n < 1 || n > 12 || eq + 1 >= entry.size()) {
                     *error = "--map takes COMn=PATH with n from 1 to 12, not \"" + entry + "\"";
                     return false;
                 }
@@ -152,7 +197,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         *error = "--list-ports and --check cannot be given together";
         return false;
     }
-    return true;
+    return CheckPortText(options->port, error);
 }
 
 std::string HelpText(const std::string& programName) {
@@ -167,13 +212,14 @@ std::string HelpText(const std::string& programName) {
 #ifndef _WIN32
     t += " [--port PORT] [--map COMn=PATH]...";
 #endif
-    t += "\n\n";
-    t += "Puts new firmware into the Keystrand SM over a serial port: the same update as the\n"
-         "Keystrand SM Firmware Update dialog (Begin Update), run from a console. It reads the\n"
-         "firmware package, talks the device's application firmware into its boot loader (when\n"
-         "the device holds DSR up), sends the HEX file row by row, shows the status lines and a\n"
-         "progress bar (plain lines when the output is not a terminal), prints the outcome and\n"
-         "remembers the port after a successful update.\n\n";
+    t += "\n       " + programName + " --version | --help\n\n";
+    t += "Puts new firmware into the Keystrand SM over a serial port, as the Keystrand SM\n"
+         "Firmware Update dialog does: it reads the firmware package, talks the device's\n"
+         "application firmware into its boot loader (when the device holds DSR up; without DSR\n"
+         "the boot loader is assumed to be running), sends the HEX file row by row under the\n"
+         "boot loader's handshake, shows the progress (a bar on a terminal, plain lines\n"
+         "otherwise), says how the update ended and what the device holds, and remembers the\n"
+         "port after a successful update. Ctrl-C stops the update at once.\n\n";
     t += "Options:\n";
     t += "  --package DIR     folder of the firmware package: Keystrand_SM.txt (the firmware\n"
          "                    version and the HEX file's name) and that HEX file\n"
@@ -195,43 +241,44 @@ std::string HelpText(const std::string& programName) {
          "                    (/dev/ttyUSB*, then /dev/ttyACM*, in number order) take the\n"
          "                    lowest free numbers; then a --port path that is still unmapped.\n";
 #endif
-    t += "  --trace FILE      write a time-stamped log of every character sent to and received\n"
-         "                    from the port, and of the port's opening, settings and closing\n";
-    t += "  --check           check the package and every row of the HEX file (the row check of\n"
-         "                    the transfer: Intel-HEX records with their checksums, ending in\n"
-         "                    the end-of-file record) without touching any port\n";
+    t += "  --trace FILE      write a log of the update: the program's version, the date, the\n"
+         "                    port and its device, then every character sent to and received\n"
+         "                    from the port with its time (rows by number), and the outcome\n";
+    t += "  --check           check the package and every row of the HEX file (Intel-HEX\n"
+         "                    records with their checksums, ending in the end-of-file record)\n"
+         "                    without touching any port\n";
     t += "  --list-ports      list the serial ports found, with their COM numbers and paths\n";
+    t += "  --version         the program's version\n";
     t += "  --help            this text\n\n";
     t += "Exit codes:\n";
     t += "  " + std::to_string(kExitSuccess) +
          "  success: the firmware was updated (or --check found the package good, or\n"
          "     --list-ports listed the ports)\n";
-    t += "  " + std::to_string(kExitOther) +
-         "  the update ended without an outcome this program recognises\n";
+    t += "  " + std::to_string(kExitOther) + "  the program itself failed\n";
     t += "  " + std::to_string(kExitUsage) +
          "  bad command line, or the trace file cannot be created\n";
     t += "  " + std::to_string(kExitPackage) +
-         "  package: the description file or the HEX file is missing or unusable, or\n"
-         "     --check found a bad row\n";
+         "  package: the description file or the HEX file is missing, unreadable or\n"
+         "     cannot be flashed (or changed during the update)\n";
     t += "  " + std::to_string(kExitPort) +
          "  port: no port found, several ports and none chosen, the chosen port is not\n"
-         "     present or not COM1 to COM12, or it cannot be opened\n";
+         "     present, or it cannot be opened (the reason is given)\n";
     t += "  " + std::to_string(kExitDeviceEntry) +
-         "  device entry: the application firmware did not identify itself (\"Cannot find\n"
-         "     a Keystrand SM\") or did not restart into its boot loader (\"Invalid response\")\n";
+         "  device entry: the application firmware did not identify itself or did not\n"
+         "     restart into its boot loader; its firmware is unchanged\n";
     t += "  " + std::to_string(kExitTransfer) +
-         "  transfer: the boot loader did not answer or answered wrongly, or a row could not\n"
-         "     be read or sent; the device's firmware may be incomplete: run the update again\n\n";
+         "  transfer: the boot loader did not answer or answered wrongly; the firmware is\n"
+         "     incomplete: run the update again\n";
+    t += "  130  stopped by Ctrl-C (the device's state is said)\n";
+    t += "  143  stopped by SIGTERM (the same)\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
-    t += "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION
-         ", value\n"
-         "  " SETTINGS_PORT_ENTRY ": the same setting as the Firmware Update dialog's.\n";
+    t += "  HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings, value\n"
+         "  ComPort: the same setting as the Firmware Update dialog's.\n";
 #else
     t += "  the COM number, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
          "  $XDG_CONFIG_HOME/keystrand-update/settings, else in\n"
-         "  ~/.config/keystrand-update/settings (a [" SETTINGS_SECTION
-         "] section with " SETTINGS_PORT_ENTRY "=n).\n"
+         "  ~/.config/keystrand-update/settings (a [Settings] section with ComPort=n).\n"
          "  The number names whatever tty holds it at the next run.\n\n";
     t += "Environment:\n";
     t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";

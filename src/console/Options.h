@@ -8,6 +8,7 @@ namespace console {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool listPorts = false;
     bool check = false;
     // Empty when not given: the program's own folder.
@@ -28,6 +29,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 // The COM number of "COMn", "comn", "\\.\COMn" or a plain decimal "n" (1 to 255), or 0 when the
 // text has none of these forms.
 int ComNumberFromText(const std::string& text);
+
+// Whether --port names a device path (host: it holds a slash) rather than a COM number.
+bool IsDevicePath(const std::string& text);
+
+// "keystrand-update 2.0.0.9".
+std::string VersionText(const std::string& programName);
 
 // The whole --help text, for the platform this program was built for.
 std::string HelpText(const std::string& programName);

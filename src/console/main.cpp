@@ -1,5 +1,6 @@
 // keystrand-update's entry point: read the command line, set up this machine's services, run.
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "console/ExitCodes.h"
 #include "console/Options.h"
 #include "console/Platform.h"
+#include "console/StopSignal.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
@@ -21,10 +23,20 @@ int main(int argc, char** argv) {
         std::fputs(console::HelpText("keystrand-update").c_str(), stdout);
         return console::kExitSuccess;
     }
-    std::unique_ptr<console::Platform> platform = console::MakePlatform(options, &error);
-    if (platform == nullptr) {
-        std::fprintf(stderr, "keystrand-update: %s\n", error.c_str());
-        return console::kExitPort;
+    if (options.version) {
+        std::printf("%s\n", console::VersionText("keystrand-update").c_str());
+        return console::kExitSuccess;
     }
-    return console::RunConsole(options, *platform, stdout, stderr);
+    try {
+        console::InstallStopHandlers();
+        std::unique_ptr<console::Platform> platform = console::MakePlatform(options, &error);
+        if (platform == nullptr) {
+            std::fprintf(stderr, "keystrand-update: %s\n", error.c_str());
+            return console::kExitPort;
+        }
+        return console::RunConsole(options, *platform, stdout, stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "keystrand-update: %s\n", e.what());
+        return console::kExitOther;
+    }
 }

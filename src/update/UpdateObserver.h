@@ -4,6 +4,7 @@
 
 #include "fw/Comm.h"
 #include "fw/WinTypes.h"
+#include "update/HexFileCheck.h"
 #include "update/UpdateOutcome.h"
 
 namespace update {
@@ -15,6 +16,8 @@ public:
     virtual ~UpdateObserver() = default;
 
     virtual void stageChanged(Stage) {}
+    // The whole-file check of the HEX file before the port is opened: rows, data and any problem.
+    virtual void packageChecked(const HexFileSummary&) {}
     // The port could not be opened. True asks for one more try (after the face has, say, asked
     // another program to let the port go); false ends the update with the failure.
     virtual bool retryOpen(int /*port*/, const fw::SystemError&) { return false; }

@@ -59,6 +59,7 @@ Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
     Enter(Stage::kCheckingPackage);
     const HexFileSummary summary = CheckHexFile(package.hexPath, package.files);
     m_facts.totalRows = summary.rows;
+    m_observer.packageChecked(summary);
     if (!summary.ok()) {
         Outcome outcome = Failed(Failure::kPackage);
         outcome.package = summary.problem;

@@ -1,13 +1,15 @@
 // keystrand-update's services on Linux: ttys through termios, the monotonic clock, a settings file.
+#include <climits>
 #include <cstdlib>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "console/Platform.h"
 #include "console/posix/FileProfile.h"
+#include "console/posix/PosixDiagnosis.h"
 #include "console/posix/SteadyClock.h"
 #include "console/posix/TtyPorts.h"
-#include "fw/host/MemoryPortMap.h"
 #include "serial/posix/TtyComm.h"
 
 namespace console {
@@ -17,13 +19,12 @@ namespace {
 class PosixPlatform : public Platform {
 public:
     PosixPlatform(HostPorts ports, const std::string& settingsPath)
-        : m_ports(std::move(ports)), m_comm(m_ports.table), m_profile(settingsPath) {
-        FillPortMap(m_ports, &m_portMap);
-    }
+        : m_ports(std::move(ports)), m_profile(settingsPath) {}
 
-    fw::Comm& comm() override { return m_comm; }
+    std::unique_ptr<fw::Comm> makeComm() override {
+        return std::make_unique<serial::posix::TtyComm>(m_ports.table);
+    }
     fw::Clock& clock() override { return m_clock; }
-    fw::PortMap& portMap() override { return m_portMap; }
     fw::Profile& profile() override { return m_profile; }
 
     std::string programDir() override {
@@ -59,15 +60,8 @@ public:
         return list;
     }
 
-    int resolvePort(const std::string& text, std::string* reason) override {
-        if (IsDevicePath(text)) {
-            return m_ports.portPathNumber; // numbered when the platform was made
-        }
-        const int n = ComNumberFromText(text);
-        if (n == 0) {
-            *reason = "--port takes a tty path such as /dev/ttyUSB0, or COMn, not \"" + text + "\"";
-        }
-        return n;
+    int resolvePort(const std::string& text) override {
+        return IsDevicePath(text) ? m_ports.portPathNumber : ComNumberFromText(text);
     }
 
     std::string settingsPlace() override {
@@ -76,11 +70,27 @@ public:
 
     bool isTerminal(std::FILE* stream) override { return ::isatty(::fileno(stream)) == 1; }
 
+    int terminalWidth(std::FILE* stream) override {
+        winsize size{};
+        return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+    }
+
+    std::string whyUnreadable(const std::string& path) override { return WhyFileUnreadable(path); }
+
+    std::string openAdvice(int port, const fw::SystemError& error) override {
+        return TtyOpenAdvice(m_ports.table.pathFor(port), error);
+    }
+
+    std::string devicePath(int port) override {
+        const std::string path = m_ports.table.pathFor(port);
+        char buffer[PATH_MAX];
+        const char* real = ::realpath(path.c_str(), buffer);
+        return real != nullptr && path != real ? path + " -> " + real : path;
+    }
+
 private:
     HostPorts m_ports;
-    serial::posix::TtyComm m_comm;
     SteadyClock m_clock;
-    fw::host::MemoryPortMap m_portMap;
     FileProfile m_profile;
 };
 

@@ -1,15 +1,12 @@
-// The host's tick counter: CLOCK_MONOTONIC in milliseconds, with a yield at each read.
+// The host's tick counter: CLOCK_MONOTONIC in milliseconds.
 #include "console/posix/SteadyClock.h"
 
 #include <cerrno>
 #include <ctime>
 
-#include <sched.h>
-
 namespace console {
 
 DWORD SteadyClock::getTickCount() {
-    ::sched_yield();
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     const unsigned long long ms = static_cast<unsigned long long>(now.tv_sec) * 1000ULL +

@@ -135,17 +135,4 @@ bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
     return true;
 }
 
-void FillPortMap(const HostPorts& ports, fw::host::MemoryPortMap* map) {
-    for (const auto& entry : ports.table.entries()) {
-        const std::string& path = entry.second;
-        const std::string::size_type slash = path.rfind('/');
-        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-        map->add("\\Device\\" + file, "COM" + std::to_string(entry.first));
-    }
-}
-
-bool IsDevicePath(const std::string& text) {
-    return text.find('/') != std::string::npos;
-}
-
 } // namespace console

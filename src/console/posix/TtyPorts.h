@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "fw/host/MemoryPortMap.h"
 #include "serial/posix/ComPortTable.h"
 
 namespace console {
@@ -30,11 +29,5 @@ struct HostPorts {
 bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
                  const std::vector<std::string>& found, const std::string& portPath,
                  HostPorts* ports, std::string* error);
-
-// The serial-port map as the registry would hold it: "\Device\<file name>" = "COMn".
-void FillPortMap(const HostPorts& ports, fw::host::MemoryPortMap* map);
-
-// Whether --port names a device path (it holds a slash) rather than a COM number.
-bool IsDevicePath(const std::string& text);
 
 } // namespace console

@@ -19,9 +19,8 @@ namespace {
 
 class WinPlatform : public Platform {
 public:
-    fw::Comm& comm() override { return m_comm; }
+    std::unique_ptr<fw::Comm> makeComm() override { return std::make_unique<fw::win32::WinComm>(); }
     fw::Clock& clock() override { return m_clock; }
-    fw::PortMap& portMap() override { return m_portMap; }
     fw::Profile& profile() override { return m_profile; }
 
     // As the update dialog finds its folder: from the program's own command line.
@@ -69,13 +68,7 @@ public:
         return list;
     }
 
-    int resolvePort(const std::string& text, std::string* reason) override {
-        const int n = ComNumberFromText(text);
-        if (n == 0) {
-            *reason = "--port takes COMn, n or \\\\.\\COMn, not \"" + text + "\"";
-        }
-        return n;
-    }
+    int resolvePort(const std::string& text) override { return ComNumberFromText(text); }
 
     std::string settingsPlace() override {
         return "HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION;
@@ -83,8 +76,56 @@ public:
 
     bool isTerminal(std::FILE* stream) override { return ::_isatty(::_fileno(stream)) != 0; }
 
+    int terminalWidth(std::FILE* stream) override {
+        const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        if (!::GetConsoleScreenBufferInfo(h, &info)) {
+            return 0;
+        }
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    }
+
+    // As the update opens its files: for reading, sharing nothing.
+    std::string whyUnreadable(const std::string& path) override {
+        const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h);
+            return "it cannot be opened";
+        }
+        const DWORD code = ::GetLastError();
+        switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "no such file";
+        case ERROR_ACCESS_DENIED:
+            return (::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                           ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES
+                       ? "a folder, not a file"
+                       : "permission denied";
+        case ERROR_SHARING_VIOLATION:
+            return "in use by another update";
+        default:
+            return fw::win32::WinComm::ErrorFromCode(code).text;
+        }
+    }
+
+    std::string openAdvice(int port, const fw::SystemError& error) override {
+        const std::string name = "COM" + std::to_string(port);
+        switch (error.cause) {
+        case fw::SystemError::Cause::kBusy:
+            return "Close the other program that uses " + name + ".";
+        case fw::SystemError::Cause::kNoSuchPort:
+            return "See --list-ports for the ports present; a USB adapter may have been "
+                   "unplugged.";
+        default:
+            return std::string();
+        }
+    }
+
+    std::string devicePath(int port) override { return "\\\\.\\COM" + std::to_string(port); }
+
 private:
-    fw::win32::WinComm m_comm;
     fw::win32::WinClock m_clock;
     fw::win32::WinPortMap m_portMap;
     fw::win32::WinProfile m_profile;

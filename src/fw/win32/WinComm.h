@@ -5,7 +5,10 @@
 namespace fw::win32 {
 
 // Every call goes to the Windows function of the same name and returns its result. Ports are
-// opened for reading and writing, unshared, without overlapped I/O.
+// opened for reading and writing, unshared, without overlapped I/O. The read time-outs are
+// passed on as given, so the blocking form (interval and multiplier MAXDWORD, constant N) makes
+// ReadFile wait in the kernel up to N ms for the first byte. A failed call keeps GetLastError's
+// code for lastError.
 class WinComm : public Comm {
 public:
     HANDLE createFile(const char* path) override;
@@ -20,6 +23,16 @@ public:
     BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) override;
     BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) override;
     BOOL getCommModemStatus(HANDLE h, DWORD* status) override;
+    SystemError lastError() const override { return m_lastError; }
+
+    // The cause that a user can act on for a GetLastError code of a port, with the system's text.
+    static SystemError ErrorFromCode(DWORD code);
+
+private:
+    // Keeps GetLastError's code when ok is FALSE; returns ok.
+    BOOL note(BOOL ok);
+
+    SystemError m_lastError;
 };
 
 } // namespace fw::win32

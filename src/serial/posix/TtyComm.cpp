@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -112,19 +113,66 @@ TtyComm::TtyComm(const ComPortTable& ports, int writeStallMs)
     : m_ports(ports), m_writeStallMs(writeStallMs < 0 ? 0 : writeStallMs) {}
 
 TtyComm::~TtyComm() {
-    for (const auto& entry : m_fds) {
-        ::ioctl(entry.second, TIOCNXCL);
-        ::close(entry.second);
+    for (const auto& entry : m_ttys) {
+        ::ioctl(entry.second.fd, TIOCNXCL);
+        ::close(entry.second.fd);
     }
 }
 
+const TtyComm::OpenTty* TtyComm::find(HANDLE h) const {
+    auto it = m_ttys.find(reinterpret_cast<std::uintptr_t>(h));
+    return it == m_ttys.end() ? nullptr : &it->second;
+}
+
 int TtyComm::fileDescriptor(HANDLE h) const {
-    auto it = m_fds.find(reinterpret_cast<std::uintptr_t>(h));
-    return it == m_fds.end() ? -1 : it->second;
+    const OpenTty* tty = find(h);
+    return tty == nullptr ? -1 : tty->fd;
+}
+
+fw::SystemError TtyComm::ErrorFromErrno(int error) {
+    fw::SystemError e;
+    e.code = error;
+    e.text = std::strerror(error);
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+        e.cause = fw::SystemError::Cause::kNoSuchPort;
+        break;
+    case EACCES:
+    case EPERM:
+        e.cause = fw::SystemError::Cause::kAccessDenied;
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        // An exclusive terminal (TIOCEXCL) or a lock held through another descriptor.
+        e.cause = fw::SystemError::Cause::kBusy;
+        e.text = "in use by another program";
+        break;
+    case ENOTTY:
+        e.cause = fw::SystemError::Cause::kNotASerialPort;
+        e.text = "not a terminal";
+        break;
+    default:
+        break;
+    }
+    return e;
+}
+
+BOOL TtyComm::failed(int error) {
+    m_lastError = ErrorFromErrno(error);
+    return FALSE;
+}
+
+BOOL TtyComm::failed(const fw::SystemError& error) {
+    m_lastError = error;
+    return FALSE;
 }
 
 HANDLE TtyComm::createFile(const char* path) {
     if (path == nullptr) {
+        failed(ENOENT);
         return INVALID_HANDLE_VALUE;
     }
     int fd = -1;
@@ -137,51 +185,65 @@ HANDLE TtyComm::createFile(const char* path) {
             device = path;
         }
         if (device.empty()) {
+            fw::SystemError none;
+            none.cause = fw::SystemError::Cause::kNoSuchPort;
+            none.text = "no device has that name";
+            failed(none);
             return INVALID_HANDLE_VALUE;
         }
 
         fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
+            failed(errno);
             return INVALID_HANDLE_VALUE;
         }
         // No sharing: the flock holds between handles of this process too, TIOCEXCL keeps
         // other programs (that are not root) from opening the terminal at all.
         termios settings{};
-        if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-            ::tcgetattr(fd, &settings) != 0) {
+        int error = 0;
+        if (!::isatty(fd)) {
+            error = ENOTTY;
+        } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &settings) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
             ::close(fd);
+            failed(error);
             return INVALID_HANDLE_VALUE;
         }
         ::ioctl(fd, TIOCEXCL);
         MakeRaw(&settings);
         if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+            error = errno;
             ::ioctl(fd, TIOCNXCL);
             ::close(fd);
+            failed(error);
             return INVALID_HANDLE_VALUE;
         }
 
         std::uintptr_t handle = m_nextHandle++;
-        m_fds.emplace(handle, fd);
+        m_ttys.emplace(handle, OpenTty{fd, 0});
         return reinterpret_cast<HANDLE>(handle);
     } catch (...) {
         if (fd >= 0) {
             ::ioctl(fd, TIOCNXCL);
             ::close(fd);
         }
+        failed(ENOMEM);
         return INVALID_HANDLE_VALUE;
     }
 }
 
 BOOL TtyComm::closeHandle(HANDLE h) {
-    auto it = m_fds.find(reinterpret_cast<std::uintptr_t>(h));
-    if (it == m_fds.end()) {
-        return FALSE;
+    auto it = m_ttys.find(reinterpret_cast<std::uintptr_t>(h));
+    if (it == m_ttys.end()) {
+        return failed(EBADF);
     }
-    const int fd = it->second;
-    m_fds.erase(it);
+    const int fd = it->second.fd;
+    m_ttys.erase(it);
     // Another program may keep the terminal open after us; it must be able to reopen it.
     ::ioctl(fd, TIOCNXCL);
-    return ::close(fd) == 0 ? TRUE : FALSE;
+    return ::close(fd) == 0 ? TRUE : failed(errno);
 }
 
 BOOL TtyComm::setupComm(HANDLE h, DWORD, DWORD) {
@@ -189,13 +251,22 @@ BOOL TtyComm::setupComm(HANDLE h, DWORD, DWORD) {
 }
 
 BOOL TtyComm::setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts) {
-    if (fileDescriptor(h) < 0 || timeouts == nullptr) {
-        return FALSE;
+    auto it = m_ttys.find(reinterpret_cast<std::uintptr_t>(h));
+    if (it == m_ttys.end() || timeouts == nullptr) {
+        return failed(EBADF);
     }
     const bool returnAtOnce = timeouts->ReadIntervalTimeout == MAXDWORD &&
                               timeouts->ReadTotalTimeoutMultiplier == 0 &&
                               timeouts->ReadTotalTimeoutConstant == 0;
-    return returnAtOnce ? TRUE : FALSE;
+    const bool waitForFirst = timeouts->ReadIntervalTimeout == MAXDWORD &&
+                              timeouts->ReadTotalTimeoutMultiplier == MAXDWORD &&
+                              timeouts->ReadTotalTimeoutConstant != 0 &&
+                              timeouts->ReadTotalTimeoutConstant != MAXDWORD;
+    if (!returnAtOnce && !waitForFirst) {
+        return failed(EINVAL);
+    }
+    it->second.readWaitMs = waitForFirst ? timeouts->ReadTotalTimeoutConstant : 0;
+    return TRUE;
 }
 
 bool TtyComm::LineSettingsFromBlock(const DCB& dcb, termios* settings) {
@@ -273,9 +344,10 @@ BOOL TtyComm::escapeCommFunction(HANDLE h, DWORD function) {
         done = SetModemLines(fd, TIOCM_RTS, false);
         break;
     default:
+        errno = EINVAL;
         break;
     }
-    return done ? TRUE : FALSE;
+    return done ? TRUE : failed(errno);
 }
 
 BOOL TtyComm::purgeComm(HANDLE h, DWORD flags) {
@@ -321,24 +393,45 @@ BOOL TtyComm::readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) {
     if (read != nullptr) {
         *read = 0;
     }
-    const int fd = fileDescriptor(h);
-    if (fd < 0 || read == nullptr || (buffer == nullptr && toRead != 0)) {
-        return FALSE;
+    const OpenTty* tty = find(h);
+    if (tty == nullptr || read == nullptr || (buffer == nullptr && toRead != 0)) {
+        return failed(EBADF);
     }
     if (toRead == 0) {
         return TRUE;
     }
+    short events = 0;                   // what the wait for the first byte saw; 0 before any wait
+    bool waited = tty->readWaitMs == 0; // the return-at-once form never waits
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, toRead);
-        if (n >= 0) {
+        const ssize_t n = ::read(tty->fd, buffer, toRead);
+        if (n > 0) {
             *read = static_cast<DWORD>(n);
             return TRUE;
         }
-        if (errno == EINTR) {
+        if (n < 0 && errno == EINTR) {
             continue;
         }
-        // Nothing has arrived: a read with these time-outs returns at once with nothing.
-        return errno == EAGAIN || errno == EWOULDBLOCK ? TRUE : FALSE;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return failed(errno);
+        }
+        if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+            return failed(EIO); // woken by a hang-up with nothing to read: the line is gone
+        }
+        if (waited) {
+            return TRUE; // nothing arrived: a read with these time-outs gives nothing
+        }
+        // Wait in the kernel for the first byte. A signal ends the wait with nothing read.
+        const DWORD limit = tty->readWaitMs;
+        pollfd p{tty->fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, limit > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(limit));
+        if (ready < 0) {
+            return errno == EINTR ? TRUE : failed(errno);
+        }
+        if (ready == 0) {
+            return TRUE;
+        }
+        events = p.revents;
+        waited = true;
     }
 }
 
@@ -368,12 +461,12 @@ BOOL TtyComm::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* writte
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return FALSE;
+            return failed(errno);
         }
         // The output queue is full: wait a little for room, but not for ever.
         const auto waited = Clock::now() - lastProgress;
         if (waited >= stallLimit) {
-            return FALSE;
+            return failed(ETIMEDOUT);
         }
         const auto remaining =
             std::chrono::duration_cast<std::chrono::milliseconds>(stallLimit - waited).count();
@@ -381,7 +474,7 @@ BOOL TtyComm::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* writte
         pollfd p{fd, POLLOUT, 0};
         ::poll(&p, 1, static_cast<int>(remaining < 10 ? remaining + 1 : 10));
         if (p.revents & (POLLERR | POLLNVAL)) {
-            return FALSE;
+            return failed(EIO);
         }
     }
     return TRUE;
@@ -394,7 +487,7 @@ BOOL TtyComm::getCommModemStatus(HANDLE h, DWORD* status) {
     }
     int lines = 0;
     if (::ioctl(fd, TIOCMGET, &lines) != 0) {
-        return FALSE;
+        return failed(errno); // a pseudo-terminal has no modem lines
     }
     DWORD word = 0;
     if (lines & TIOCM_CTS) {

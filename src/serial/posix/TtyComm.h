@@ -23,11 +23,16 @@ namespace serial::posix {
 // - The modem-line calls fail on a pseudo-terminal, which has no modem lines.
 // - setupComm and setCommMask are accepted and change nothing: the kernel sizes its own queues
 //   and no one waits for line events.
-// - setCommTimeouts accepts only the "return at once" read form (ReadIntervalTimeout MAXDWORD,
-//   read multiplier and constant 0), which is how every read here behaves.
+// - setCommTimeouts accepts two read forms: "return at once" (ReadIntervalTimeout MAXDWORD,
+//   read multiplier and constant 0), and "wait for the first byte" (interval and multiplier
+//   MAXDWORD, constant N from 1 to MAXDWORD - 1): a read returns at once with what has arrived,
+//   or blocks in poll(2) up to N ms for the first byte. A signal ends that wait early, with
+//   nothing read, so that a program can stop at once. Other forms fail.
 // - A write gives up, returning FALSE with the count taken so far, when the line has taken no
 //   byte for writeStallMs milliseconds: a dead line never hangs the caller.
 // - clearCommError reports the queue sizes; line errors are not counted (the error word is 0).
+// - lastError tells why the last failed call failed: errno with its cause, e.g. a terminal that
+//   another handle or program holds is kBusy.
 // Handles are small numbers of this object's own, never 0 or INVALID_HANDLE_VALUE; calls with
 // any other handle fail. No call throws.
 class TtyComm : public fw::Comm {
@@ -53,6 +58,10 @@ public:
     BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) override;
     BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) override;
     BOOL getCommModemStatus(HANDLE h, DWORD* status) override;
+    fw::SystemError lastError() const override { return m_lastError; }
+
+    // The cause that a user can act on for an errno of open(2), flock(2) or a terminal call.
+    static fw::SystemError ErrorFromErrno(int error);
 
     // Writes the block's speed, character format and flow control into the settings and makes
     // them raw; false, with the settings untouched, when termios cannot say what the block asks.
@@ -63,10 +72,20 @@ public:
     int fileDescriptor(HANDLE h) const;
 
 private:
+    struct OpenTty {
+        int fd = -1;
+        DWORD readWaitMs = 0; // 0: reads return at once
+    };
+    const OpenTty* find(HANDLE h) const;
+    // Records why a call failed; returns FALSE for the caller to pass on.
+    BOOL failed(int error);
+    BOOL failed(const fw::SystemError& error);
+
     const ComPortTable& m_ports;
     int m_writeStallMs;
-    std::map<std::uintptr_t, int> m_fds; // handle value -> descriptor
+    std::map<std::uintptr_t, OpenTty> m_ttys; // handle value -> what is open
     std::uintptr_t m_nextHandle = 0x100;
+    fw::SystemError m_lastError;
 };
 
 } // namespace serial::posix

@@ -1,44 +1,45 @@
-// keystrand-update as a process against keystrand-sim on a pty, with its exit codes and outputs.
-// Updates, failures, the package check, the port listing and the remembered port.
+// keystrand-update as a process against keystrand-sim on ptys: what it says and its exit code in
+// each situation, a user's signals, and its progress on a terminal of a given width.
+#include <climits>
+#include <regex>
+
+#include <grp.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include "app/ProgramNames.h"
+#include "integration/console/ConsoleTestSupport.h"
 #include "integration/sim/ToolProcess.h"
 #include "sim/HexImage.h"
 #include "support/TempDir.h"
 
 namespace {
 
+using consoletest::HexFile;
 using simtool::Child;
 using simtool::ReadWholeFile;
 using simtool::StatusValue;
 using simtool::WaitFor;
 
-// A HEX file of dataRows 16-byte data records and the end-of-file record, CR LF line ends.
-std::string HexFile(int dataRows, std::uint32_t base = 0) {
-    std::string text;
-    if (base != 0) {
-        text += sim::MakeHexRow(intelhex::kExtendedLinearAddress, 0,
-                                {static_cast<std::uint8_t>(base >> 24),
-                                 static_cast<std::uint8_t>(base >> 16)}) +
-                "\r\n";
-    }
-    for (int r = 0; r < dataRows; ++r) {
-        std::vector<std::uint8_t> data(16);
-        for (std::size_t i = 0; i < data.size(); ++i) {
-            data[i] = static_cast<std::uint8_t>((r * 31 + static_cast<int>(i) * 7 + 5) & 0xFF);
-        }
-        text += sim::MakeHexRow(intelhex::kData, static_cast<std::uint16_t>(r * 16), data) + "\r\n";
-    }
-    return text + ":00000001FF\r\n";
-}
+const char* const kIncomplete = "The firmware is incomplete: run the update again; the device "
+                                "stays in its boot loader until an update succeeds.\n";
+const char* const kUnchanged = "Nothing was sent to the device: it is unchanged.\n";
+const char* const kNoModemStatus = "The modem status of this line cannot be read (no DSR): the "
+                                   "boot loader is assumed to be running.\n";
 
 // The built program, beside this test's build folder.
 std::string UpdaterPath() {
     const std::string sim = simtool::ToolPath(); // <build>/tests/../tools/keystrand-sim/...
     return sim.substr(0, sim.find("/../tools/")) + "/../src/console/keystrand-update";
+}
+
+// The summary line's time and rate vary from run to run.
+std::string WithoutTimes(const std::string& text) {
+    return std::regex_replace(text, std::regex("data bytes in [0-9.]+ s, [0-9]+ rows/s"),
+                              "data bytes in T s, R rows/s");
 }
 
 class ConsoleTool : public ::testing::Test {
@@ -87,18 +88,20 @@ protected:
         return d.child.wait();
     }
 
-    // Runs keystrand-update with the arguments; its output is kept in out and err.
-    int run(std::vector<std::string> args,
-            simtool::Clock::duration limit = std::chrono::seconds(30)) {
+    // Starts keystrand-update with the arguments; its output goes to update.out and update.err.
+    bool start(Child& program, std::vector<std::string> args) {
         args.insert(args.begin(), updater);
-        Child program;
-        if (!program.start(args, dir.path("update.out"), dir.path("update.err"))) {
-            return -2;
-        }
+        return program.start(args, dir.path("update.out"), dir.path("update.err"));
+    }
+    int finish(Child& program, simtool::Clock::duration limit = std::chrono::seconds(30)) {
         const int code = program.wait(limit);
         out = ReadWholeFile(dir.path("update.out"));
         err = ReadWholeFile(dir.path("update.err"));
         return code;
+    }
+    int run(std::vector<std::string> args) {
+        Child program;
+        return start(program, std::move(args)) ? finish(program) : -2;
     }
 
     std::string pkg() const { return dir.path("pkg"); }
@@ -117,242 +120,486 @@ protected:
     std::string simPath, updater, settings, hexText, out, err;
 };
 
-TEST_F(ConsoleTool, UpdatesTheDeviceThroughAPortPathAndRemembersIt) {
-    writePackage(HexFile(300, 0x00010000));
+TEST_F(ConsoleTool, UpdatesTheDeviceTellsWhatItDidAndTracesEveryRow) {
+    writePackage(HexFile(29));
     Device d;
     startDevice(d, dir.path("line"));
     const std::string trace = dir.path("trace.log");
-    ASSERT_EQ(run({"--package", pkg(), "--port", d.link, "--trace", trace}), 0) << out << "\n"
-                                                                                << err;
-    EXPECT_NE(out.find("Firmware version  =  2.10"), std::string::npos) << out;
-    EXPECT_NE(out.find("Firmware file  =  firmware.hex"), std::string::npos) << out;
-    EXPECT_NE(out.find("Updating through COM1 (" + d.link + ")"), std::string::npos) << out;
-    EXPECT_NE(out.find("Boot loader version  =  KYST-SM-2.10"), std::string::npos) << out;
-    EXPECT_NE(out.find("Row progress  302/302 rows  100%"), std::string::npos) << out;
-    EXPECT_NE(out.find("Keystrand SM firmware successfully updated"), std::string::npos) << out;
-    EXPECT_NE(out.find("Firmware Update Complete:\n    The Keystrand SM firmware has been "
-                       "successfully updated.\n"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(out.find('\r'), std::string::npos) << "plain lines when not on a terminal";
+    ASSERT_EQ(run({"--package", pkg(), "--port", d.link, "--trace", trace}), 0) << out << err;
+    EXPECT_EQ(WithoutTimes(out), "Firmware version \"2.10\", HEX file \"firmware.hex\"\n"
+                                 "Updating the Keystrand SM through " +
+                                     d.link + "\n" + kNoModemStatus +
+                                     "Boot loader version KYST-SM-2.10\n"
+                                     "Row 1 of 30 (3%)\n"
+                                     "Row 3 of 30 (10%)\n"
+                                     "Row 6 of 30 (20%)\n"
+                                     "Row 9 of 30 (30%)\n"
+                                     "Row 12 of 30 (40%)\n"
+                                     "Row 15 of 30 (50%)\n"
+                                     "Row 18 of 30 (60%)\n"
+                                     "Row 21 of 30 (70%)\n"
+                                     "Row 24 of 30 (80%)\n"
+                                     "Row 27 of 30 (90%)\n"
+                                     "Row 30 of 30 (100%)\n"
+                                     "30 rows, 464 data bytes in T s, R rows/s\n"
+                                     "The Keystrand SM firmware has been successfully updated.\n");
     EXPECT_EQ(err, "");
-    EXPECT_EQ(ReadWholeFile(settings), "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=1\n");
+    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=1\n");
 
-    // Every character both ways, with its time.
+    // A header, every character both ways with its time, the rows by number, and the outcome.
     const std::string log = ReadWholeFile(trace);
+    EXPECT_TRUE(std::regex_search(log, std::regex("^# keystrand-update 2\\.0\\.0\\.9 trace, "
+                                                  "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\n")))
+        << log;
+    EXPECT_NE(log.find("\n# port " + d.link + ", COM1 = " + d.link + " -> /dev/pts/"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\n# HEX file " + pkg() + "/firmware.hex\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" open \\\\.\\COM1 ok\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" line 9600 8N1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" modem status unavailable\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" line 115200 8N1\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" tx \"#&!KYST-SM35\"\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" rx \"KYST-SM-2.10\\r?\\x11\"\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" tx \":00000001FF\"\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" tx row 1 \":10000000"), std::string::npos) << log;
+    EXPECT_NE(log.find(" tx row 30 \":00000001FF\"\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" rx \"@\"\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" close\n"), std::string::npos) << log;
-    std::size_t rows = 0;
-    for (std::size_t at = log.find(" tx \":"); at != std::string::npos;
-         at = log.find(" tx \":", at + 1)) {
-        rows++;
-    }
-    EXPECT_EQ(rows, 302u);
+    EXPECT_EQ(log.find("CLRDTR"), std::string::npos) << "a pty has no modem lines: no noise";
+    EXPECT_TRUE(std::regex_search(
+        log, std::regex(" close\n +[0-9.]+ end\n# outcome: The Keystrand SM firmware has been "
+                        "successfully updated\\. \\(exit code 0\\)\n$")))
+        << log;
 
     ASSERT_EQ(stopDevice(d), 0);
-    EXPECT_EQ(StatusValue(d.status, "rows_accepted"), "302");
+    EXPECT_EQ(StatusValue(d.status, "rows_accepted"), "30");
     expectImageEqualsFile(d);
 }
 
-TEST_F(ConsoleTool, ATtyFoundInTheDeviceFolderIsTheOnlyPortAndIsChosen) {
-    writePackage(HexFile(20));
-    Device d;
-    startDevice(d, dir.path("dev/ttyUSB0"));
-    ASSERT_EQ(run({"--package", pkg()}), 0) << out << "\n" << err;
-    EXPECT_NE(out.find("Updating through COM1 (" + d.link + ")"), std::string::npos) << out;
-    ASSERT_EQ(stopDevice(d), 0);
-    expectImageEqualsFile(d);
-}
-
-TEST_F(ConsoleTool, ThePortIsChosenByItsComNumberAmongSeveralTtys) {
+TEST_F(ConsoleTool, ThePortIsChosenByItsComNumberOrRememberedAmongSeveralTtys) {
     writePackage(HexFile(12));
     Device usb;
     Device acm;
     startDevice(usb, dir.path("dev/ttyUSB0"));
     startDevice(acm, dir.path("dev/ttyACM0"));
 
-    // Two ports and none remembered: the user must choose.
-    EXPECT_EQ(run({"--package", pkg()}), 4) << out << "\n" << err;
-    EXPECT_NE(err.find("Several serial ports are present and none is remembered: COM1 (" +
-                       usb.link + "), COM2 (" + acm.link + "). Choose one with --port."),
-              std::string::npos)
-        << err;
+    EXPECT_EQ(run({"--package", pkg()}), 4) << out << err;
+    EXPECT_EQ(err, "keystrand-update: Several serial ports are present and none is remembered: "
+                   "COM1 (" +
+                       usb.link + "), COM2 (" + acm.link + "). Choose one with --port.\n");
 
     // COM2 is the first ACM tty after the USB ones.
-    ASSERT_EQ(run({"--package", pkg(), "--port", "COM2"}), 0) << out << "\n" << err;
-    EXPECT_EQ(ReadWholeFile(settings), "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=2\n");
-    EXPECT_TRUE(WaitFor([&] { return StatusValue(acm.status, "file_complete") == "1"; }));
-    EXPECT_EQ(StatusValue(usb.status, "opens"), "0");
+    ASSERT_EQ(run({"--package", pkg(), "--port", "COM2"}), 0) << out << err;
+    EXPECT_NE(out.find("Updating the Keystrand SM through COM2 (" + acm.link + ")\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=2\n");
 
     // Now COM2 is remembered and taken without --port.
-    ASSERT_EQ(run({"--package", pkg()}), 0) << out << "\n" << err;
-    EXPECT_NE(out.find("Updating through COM2 (" + acm.link + ")"), std::string::npos) << out;
+    ASSERT_EQ(run({"--package", pkg()}), 0) << out << err;
+    EXPECT_NE(out.find("Updating the Keystrand SM through COM2 (" + acm.link + ")\n"),
+              std::string::npos)
+        << out;
     EXPECT_TRUE(WaitFor([&] { return StatusValue(acm.status, "file_completes") == "2"; }));
     EXPECT_EQ(StatusValue(usb.status, "opens"), "0");
 
+    EXPECT_EQ(run({"--package", pkg(), "--port", "COM7"}), 4);
+    EXPECT_EQ(err, "keystrand-update: COM7 is not present on this computer (see --list-ports)\n");
     ASSERT_EQ(stopDevice(usb), 0);
     ASSERT_EQ(stopDevice(acm), 0);
     expectImageEqualsFile(acm);
 }
 
-TEST_F(ConsoleTool, ABootLoaderThatNeverGetsReadyIsATransferFailure) {
+TEST_F(ConsoleTool, ABootLoaderThatNeverGetsReadyIsATransferFailureWithTheAssumptionSaid) {
     writePackage(HexFile(8));
     Device d;
     startDevice(d, dir.path("line"), {"--fault", "ready:dead"});
-    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 6) << out << "\n" << err;
-    EXPECT_NE(err.find("Firmware Update Error:\n    No ready response from the Keystrand SM.\n"),
-              std::string::npos)
-        << err;
-    EXPECT_NE(err.find("    Firmware update terminated.\n"), std::string::npos) << err;
-    EXPECT_NE(out.find("Firmware update failed\n"), std::string::npos) << out;
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 6) << out << err;
+    EXPECT_EQ(out, "Firmware version \"2.10\", HEX file \"firmware.hex\"\n"
+                   "Updating the Keystrand SM through " +
+                       d.link + "\n" + kNoModemStatus +
+                       "Boot loader version KYST-SM-2.10\n"
+                       "waiting for the device\xE2\x80\xA6\n");
+    EXPECT_EQ(err, "Firmware update failed before the first row: the Keystrand SM did not send "
+                   "the ready character \"?\" (0x3F) within 2 s.\n" +
+                       std::string(kIncomplete) +
+                       "The modem status of this line cannot be read, so the boot loader was "
+                       "assumed to be running. The device may be running its application "
+                       "firmware on a line without DSR: use a cable that carries DSR, so that it "
+                       "can be told to restart into its boot loader.\n");
     EXPECT_FALSE(simtool::Exists(settings)) << "a failed update remembers no port";
     EXPECT_EQ(stopDevice(d), 0);
 }
 
-TEST_F(ConsoleTool, AWrongAcknowledgementMidFileIsATransferFailure) {
-    writePackage(HexFile(30));
+TEST_F(ConsoleTool, ARefusedRowAndAHostileReplyAreToldByNameAndValueNeverRaw) {
+    writePackage(HexFile(12));
     Device d;
-    startDevice(d, dir.path("line"), {"--fault", "xoff@row=9:wrong=Z"});
-    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 6) << out << "\n" << err;
-    EXPECT_NE(err.find("Invalid XOFF response from the Keystrand SM."), std::string::npos) << err;
-    EXPECT_NE(out.find("Row progress"), std::string::npos) << out;
+    startDevice(d, dir.path("line"), {"--fault", "row=5:reject"});
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 6) << out << err;
+    EXPECT_EQ(err, "Firmware update failed at row 5 of 13: the Keystrand SM sent NAK (0x15) where "
+                   "XOFF (0x13) was awaited.\n"
+                   "NAK: the boot loader refused the row.\n" +
+                       std::string(kIncomplete));
+    EXPECT_TRUE(std::regex_search(out, std::regex("Row 4 of 13 \\(30%\\)\n$"))) << out;
     EXPECT_EQ(stopDevice(d), 0);
-    EXPECT_EQ(StatusValue(d.status, "file_complete"), "0");
+
+    Device hostile;
+    startDevice(hostile, dir.path("line2"), {"--fault", "version:reply=KY\\x1b[2J\\x07ST\\r"});
+    EXPECT_EQ(run({"--package", pkg(), "--port", hostile.link}), 6) << out << err;
+    EXPECT_EQ(err, "Invalid version response from the Keystrand SM on " + hostile.link +
+                       ": \"KY\\x1B[2J\\x07ST\" instead of \"KYST-SM-2.10\".\n" + kIncomplete +
+                       "This tool updates boot loader version KYST-SM-2.10 only.\n");
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(stopDevice(hostile), 0);
 }
 
-TEST_F(ConsoleTool, PortFailuresHaveTheirOwnExitCode) {
+TEST_F(ConsoleTool, APortThatCannotBeOpenedIsNamedAsGivenWithTheSystemsReason) {
     writePackage(HexFile(4));
-    // Nothing found and nothing given.
-    EXPECT_EQ(run({"--package", pkg()}), 4);
-    EXPECT_NE(err.find("No serial port found"), std::string::npos) << err;
-    // A COM number that no tty holds.
-    EXPECT_EQ(run({"--package", pkg(), "--port", "COM7"}), 4);
-    EXPECT_NE(err.find("COM7 is not present"), std::string::npos) << err;
-    // Beyond what the update reaches.
-    EXPECT_EQ(run({"--package", pkg(), "--port", "COM13"}), 4);
-    EXPECT_NE(err.find("COM1 to COM12 only"), std::string::npos) << err;
-    // A mapped path with nothing behind it cannot be opened.
-    EXPECT_EQ(run({"--package", pkg(), "--map", "COM3=" + dir.path("gone")}), 4);
-    EXPECT_NE(err.find("Firmware Update Error:\n    Unable to open serial port COM3\n"),
-              std::string::npos)
-        << err;
-    EXPECT_NE(out.find("Unable to open serial port COM3\n"), std::string::npos) << out;
+    const std::string gone = dir.path("no-such-tty");
+    EXPECT_EQ(run({"--package", pkg(), "--port", gone}), 4);
+    EXPECT_EQ(err, "Cannot open the serial port " + gone +
+                       ": no such device.\n"
+                       "The system says: No such file or directory (2).\n" +
+                       kUnchanged +
+                       "See --list-ports for the ports present; a USB adapter may have been "
+                       "unplugged.\n");
+
+    // Held open and locked by another process: this test.
+    Device d;
+    startDevice(d, dir.path("line"));
+    const int holder = ::open(d.link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 4);
+    EXPECT_EQ(err, "Cannot open the serial port " + d.link +
+                       ": busy: another program has it open or locked.\n"
+                       "The system says: in use by another program (11).\n" +
+                       kUnchanged + d.link + " is held by console_tests (process " +
+                       std::to_string(::getpid()) + "): close it first.\n");
+    ::close(holder);
+
+    // Not a terminal at all.
+    EXPECT_EQ(run({"--package", pkg(), "--port", "/dev/null"}), 4);
+    EXPECT_EQ(err, "Cannot open the serial port /dev/null: not a terminal (not a serial port).\n"
+                   "The system says: not a terminal (25).\n" +
+                       std::string(kUnchanged) + "\"/dev/null\" is not a serial device.\n");
+    EXPECT_EQ(stopDevice(d), 0);
+    EXPECT_EQ(StatusValue(d.status, "opens"), "1") << "the holder's open only";
     EXPECT_FALSE(simtool::Exists(settings));
 }
 
-TEST_F(ConsoleTool, AMissingPackageStopsBeforeAnyPortIsOpened) {
+TEST_F(ConsoleTool, AnUnreadablePortNamesTheGroupToJoin) {
+    writePackage(HexFile(4));
     Device d;
     startDevice(d, dir.path("line"));
-    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3) << out << "\n" << err;
-    EXPECT_NE(err.find("Keystrand SM Update:\n    Unable to open the firmware description file:"),
-              std::string::npos)
-        << err;
-    // The description names a HEX file that is not there.
-    dir.write("pkg/Keystrand_SM.txt", "2.10\r\nmissing.hex\r\n");
-    EXPECT_EQ(run({"--package", pkg() + "/", "--port", d.link}), 3) << out << "\n" << err;
-    EXPECT_NE(err.find("Unable to open the firmware hex file:\n         missing.hex\n"),
-              std::string::npos)
-        << err;
+    char real[PATH_MAX];
+    ASSERT_NE(::realpath(d.link.c_str(), real), nullptr);
+    std::vector<std::string> args = {"--package", pkg(), "--port", d.link};
+    if (::geteuid() == 0) {
+        // Root opens anything: the program runs as nobody, who may read the package only.
+        ::chmod(dir.path("").c_str(), 0755);
+        ::chmod(pkg().c_str(), 0755);
+        ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0);
+        args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", updater});
+        const std::string saved = updater;
+        updater = "/usr/bin/setpriv";
+        EXPECT_EQ(run(args), 4) << out << err;
+        updater = saved;
+    } else {
+        ASSERT_EQ(::chmod(real, 0), 0);
+        EXPECT_EQ(run(args), 4) << out << err;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(real, &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(err, "Cannot open the serial port " + d.link +
+                       ": permission denied.\n"
+                       "The system says: Permission denied (13).\n" +
+                       kUnchanged + d.link + " belongs to the group " + g->gr_name +
+                       ": join it (sudo usermod -aG " + g->gr_name +
+                       " \"$USER\"), then log out and in again.\n");
     EXPECT_EQ(stopDevice(d), 0);
-    EXPECT_EQ(StatusValue(d.status, "opens"), "0");
 }
 
-TEST_F(ConsoleTool, CheckPassesAGoodPackageWithoutTouchingAnyPort) {
-    writePackage(HexFile(40, 0x00020000));
+TEST_F(ConsoleTool, PackageProblemsSayWhichFileWhichLineAndWhy) {
     Device d;
-    startDevice(d, dir.path("dev/ttyUSB0"));
-    EXPECT_EQ(run({"--check", "--package", pkg()}), 0) << out << "\n" << err;
-    EXPECT_NE(out.find("HEX file: 42 rows, 40 data records with 640 bytes, end-of-file record at "
-                       "row 42."),
+    startDevice(d, dir.path("line"));
+    const std::string description = pkg() + "/Keystrand_SM.txt";
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "keystrand-update: cannot read the firmware description file \"" + description +
+                       "\": no such file.\n" + kUnchanged);
+
+    dir.write("pkg/Keystrand_SM.txt", "2.10\r\n");
+    EXPECT_EQ(run({"--package", pkg() + "/", "--port", d.link}), 3);
+    EXPECT_EQ(out, "Firmware version \"2.10\"\n");
+    EXPECT_EQ(err, "keystrand-update: the firmware description file \"" + description +
+                       "\" has no line 2 (the HEX file's name).\n" + kUnchanged);
+
+    dir.write("pkg/Keystrand_SM.txt", "2.10\r\n\r\n");
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
+    EXPECT_EQ(err, "keystrand-update: line 2 of the firmware description file \"" + description +
+                       "\" (the HEX file's name) is empty.\n" + kUnchanged);
+
+    // A trailing blank belongs to the name, and shows.
+    writePackage(HexFile(3));
+    dir.write("pkg/Keystrand_SM.txt", "2.10\r\nfirmware.hex \r\n");
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
+    EXPECT_EQ(out, "Firmware version \"2.10\", HEX file \"firmware.hex \"\n");
+    EXPECT_EQ(err, "keystrand-update: cannot read the firmware HEX file \"" + pkg() +
+                       "/firmware.hex \": no such file.\n" + kUnchanged);
+
+    // An update that runs holds its HEX file.
+    writePackage(HexFile(3));
+    const int running = ::open((pkg() + "/firmware.hex").c_str(), O_RDONLY);
+    ASSERT_GE(running, 0);
+    ASSERT_EQ(::flock(running, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
+    EXPECT_EQ(err, "keystrand-update: cannot read the firmware HEX file \"" + pkg() +
+                       "/firmware.hex\": in use by another update.\n" + kUnchanged);
+    ::close(running);
+
+    // A file that cannot be flashed is refused before the port is opened.
+    std::string hex = HexFile(3);
+    hex.replace(hex.find(":00000001FF"), 11, ":00000001FE");
+    writePackage(hex);
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
+    EXPECT_NE(err.find("The firmware HEX file \"firmware.hex\" cannot be flashed: row 4: "),
               std::string::npos)
-        << out;
-    EXPECT_NE(out.find("Package check passed."), std::string::npos) << out;
-    EXPECT_EQ(err, "");
+        << err;
+    EXPECT_NE(err.find(kUnchanged), std::string::npos) << err;
     EXPECT_EQ(stopDevice(d), 0);
     EXPECT_EQ(StatusValue(d.status, "opens"), "0");
 }
 
-TEST_F(ConsoleTool, CheckRefusesBadFilesAndNamesTheRow) {
+TEST_F(ConsoleTool, CheckPassesAGoodPackageAndNamesTheRowOfABadOne) {
+    writePackage(HexFile(40));
+    EXPECT_EQ(run({"--check", "--package", pkg()}), 0) << out << err;
+    EXPECT_EQ(out, "Firmware version \"2.10\", HEX file \"firmware.hex\"\n"
+                   "HEX file: 41 rows, 40 data records with 640 bytes, ending in the "
+                   "end-of-file record.\n"
+                   "Package check passed.\n");
+    EXPECT_EQ(err, "");
+
     std::string hex = HexFile(10);
-    // Row 7's checksum spoiled: the first character after the colon stays, the last changes.
     std::size_t at = 0;
     for (int row = 1; row < 7; ++row) {
         at = hex.find("\r\n", at) + 2;
     }
-    const std::size_t end = hex.find("\r\n", at);
-    hex[end - 1] = hex[end - 1] == '0' ? '1' : '0';
+    hex.insert(at + 1, "\x1b[2J"); // row 7 damaged, with a terminal escape in it
     writePackage(hex);
     EXPECT_EQ(run({"--check", "--package", pkg()}), 3);
-    EXPECT_NE(err.find("Package check failed: row 7 is not a valid Intel-HEX record.\n    " +
-                       hex.substr(at, end - at) + "\n"),
-              std::string::npos)
-        << err;
-
-    writePackage(HexFile(3).substr(0, HexFile(3).find(":00000001FF")));
-    EXPECT_EQ(run({"--check", "--package", pkg()}), 3);
-    EXPECT_NE(err.find("does not end with the end-of-file record"), std::string::npos) << err;
-
-    writePackage(HexFile(3) + "\r\n");
-    EXPECT_EQ(run({"--check", "--package", pkg()}), 3);
-    EXPECT_NE(err.find("row 5 is not a valid Intel-HEX record"), std::string::npos) << err;
-
-    dir.remove("pkg/Keystrand_SM.txt");
-    EXPECT_EQ(run({"--check", "--package", pkg()}), 3);
-    EXPECT_NE(err.find("Unable to open the firmware description file"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << "never echoed raw";
+    EXPECT_NE(err.find("Package check failed: row 7: "), std::string::npos) << err;
+    EXPECT_NE(err.find("    row 7: \":\\x1B[2J"), std::string::npos) << err;
 }
 
-TEST_F(ConsoleTool, ListPortsShowsTheTtysFoundAndTheMappedPortsWithTheirNumbers) {
-    Device usb;
-    Device acm;
-    Device mapped;
-    startDevice(usb, dir.path("dev/ttyUSB3"));
-    startDevice(acm, dir.path("dev/ttyACM0"));
-    startDevice(mapped, dir.path("line"));
-    dir.write("dev/ttyS0", ""); // not a USB serial tty: never listed, never opened
-    ASSERT_EQ(run({"--list-ports", "--map", "COM1=" + mapped.link}), 0) << err;
-    EXPECT_EQ(out, "COM1   " + mapped.link + "   (--map)\n" + "COM2   " + usb.link + "\n" +
-                       "COM3   " + acm.link + "\n" + "Remembered port: none (kept in " + settings +
-                       ")\n");
-
-    ::mkdir(dir.path("config").c_str(), 0700);
-    dir.write("config/settings", "[" SETTINGS_SECTION "]\n" SETTINGS_PORT_ENTRY "=3\n");
-    const std::string other = dir.path("other");
-    ASSERT_EQ(run({"--list-ports", "--port", other}), 0) << err;
-    EXPECT_EQ(out, "COM1   " + usb.link + "\n" + "COM2   " + acm.link + "\n" + "COM3   " + other +
-                       "   (--port)   [remembered]\n" + "Remembered port: COM3 (kept in " +
-                       settings + ")\n");
-    for (Device* d : {&usb, &acm, &mapped}) {
-        EXPECT_EQ(stopDevice(*d), 0);
-        EXPECT_EQ(StatusValue(d->status, "opens"), "0");
+TEST_F(ConsoleTool, CtrlCAndSigtermStopAtOnceCloseThePortAndSayWhereTheUpdateStood) {
+    writePackage(HexFile(12));
+    for (const int sig : {SIGINT, SIGTERM}) {
+        // The device holds back XON before row 5, so the signal lands in that wait.
+        Device d;
+        startDevice(d, dir.path(sig == SIGINT ? "line-int" : "line-term"),
+                    {"--fault", "xon@row=5:delay=1900"});
+        const std::string trace = dir.path("trace.log");
+        Child program;
+        ASSERT_TRUE(start(program, {"--package", pkg(), "--port", d.link, "--trace", trace}));
+        ASSERT_TRUE(WaitFor([&] { return StatusValue(d.status, "rows_accepted") == "4"; }));
+        program.signal(sig);
+        const int code = finish(program);
+        const std::string name = sig == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM";
+        EXPECT_EQ(code, 128 + sig) << out << err;
+        EXPECT_EQ(err, "Stopped by " + name + " at row 4 of 13.\n" + kIncomplete);
+        EXPECT_TRUE(std::regex_search(out, std::regex("Row 4 of 13 \\(30%\\)\n$"))) << out;
+        EXPECT_TRUE(std::regex_search(
+            ReadWholeFile(trace),
+            std::regex(" close\n +[0-9.]+ end\n# outcome: Stopped by " +
+                       std::regex_replace(name, std::regex("[()]"), "\\$&") +
+                       " at row 4 of 13\\. \\(exit code " + std::to_string(128 + sig) + "\\)\n$")))
+            << ReadWholeFile(trace);
+        EXPECT_TRUE(WaitFor([&] { return StatusValue(d.status, "state") == "closed"; }))
+            << "the port is closed";
+        EXPECT_EQ(stopDevice(d), 0);
     }
 }
 
-TEST_F(ConsoleTool, TheCommandLineIsCheckedAndTheHelpNamesEveryExitCode) {
-    EXPECT_EQ(run({"--bogus"}), 2);
-    EXPECT_NE(err.find("unknown argument \"--bogus\""), std::string::npos) << err;
-    EXPECT_EQ(run({"--port"}), 2);
-    EXPECT_EQ(run({"--map", "COM0=/x"}), 2);
-    EXPECT_EQ(run({"--check", "--list-ports"}), 2);
-    writePackage(HexFile(2));
-    EXPECT_EQ(run({"--package", pkg(), "--trace", dir.path("no/such/folder/trace")}), 2);
-    EXPECT_NE(err.find("cannot create the trace file"), std::string::npos) << err;
+// The program with its output on a terminal of the given width, as a user sees it.
+class TerminalRun {
+public:
+    explicit TerminalRun(int columns) {
+        winsize size{};
+        size.ws_col = static_cast<unsigned short>(columns);
+        size.ws_row = 24;
+        m_ok = ::openpty(&m_master, &m_slave, nullptr, nullptr, &size) == 0;
+    }
+    ~TerminalRun() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_master);
+        ::close(m_slave);
+    }
+    bool start(const std::vector<std::string>& args) {
+        std::vector<char*> argv;
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(m_slave, 1);
+            ::dup2(m_slave, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return m_ok && m_pid > 0;
+    }
+    void resize(int columns) {
+        winsize size{};
+        size.ws_col = static_cast<unsigned short>(columns);
+        size.ws_row = 24;
+        ::ioctl(m_master, TIOCSWINSZ, &size);
+    }
+    // Reads what the program writes until text appears or the program ends.
+    bool readUntil(const std::string& text) {
+        const auto end = simtool::Clock::now() + std::chrono::seconds(20);
+        while (m_screen.find(text) == std::string::npos && simtool::Clock::now() < end) {
+            pollfd p{m_master, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) {
+                char buffer[4096];
+                const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+                if (n > 0) {
+                    m_screen.append(buffer, static_cast<std::size_t>(n));
+                }
+            }
+        }
+        return m_screen.find(text) != std::string::npos;
+    }
+    int wait() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& screen() const { return m_screen; }
 
+private:
+    bool m_ok = false;
+    int m_master = -1;
+    int m_slave = -1;
+    pid_t m_pid = -1;
+    std::string m_screen;
+};
+
+// The bar lines drawn in place: the pieces between carriage returns and line ends that begin
+// with the bar.
+std::vector<std::string> BarLines(const std::string& screen) {
+    std::vector<std::string> lines;
+    std::string piece;
+    for (const char c : screen) {
+        if (c == '\r' || c == '\n') {
+            if (piece.rfind("[", 0) == 0) {
+                lines.push_back(piece);
+            }
+            piece.clear();
+        } else {
+            piece += c;
+        }
+    }
+    return lines;
+}
+
+std::size_t Columns(const std::string& text) {
+    std::size_t n = 0;
+    for (const char c : text) {
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return n;
+}
+
+TEST_F(ConsoleTool, OnATerminalTheBarFitsItsWidthFollowsItsChangesAndShowsASilentDevice) {
+    writePackage(HexFile(12));
+    Device d;
+    startDevice(d, dir.path("line"), {"--fault", "xon@row=5:delay=1900"});
+    TerminalRun terminal(60);
+    ASSERT_TRUE(terminal.start({updater, "--package", pkg(), "--port", d.link}));
+    ASSERT_TRUE(terminal.readUntil("waiting for the device\xE2\x80\xA6 1 s"));
+    // The bars drawn at 60 columns, the last of them still unended.
+    const std::size_t before = BarLines(terminal.screen()).size() + 1;
+    terminal.resize(100);
+    ASSERT_TRUE(terminal.readUntil("successfully updated."));
+    EXPECT_EQ(terminal.wait(), 0);
+
+    const std::vector<std::string> bars = BarLines(terminal.screen());
+    ASSERT_GT(bars.size(), before);
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        EXPECT_EQ(Columns(bars[i]), i < before ? 59u : 99u) << bars[i];
+    }
+    EXPECT_EQ(bars[before - 1],
+              "[####............]  4/13 rows  waiting for the device\xE2\x80\xA6 1 s ");
+    EXPECT_EQ(bars.back().substr(0, 77), "[" + std::string(56, '#') + "] 13/13 rows  100%  ");
+    // The bar's line is ended before the summary; the terminal gets no other control bytes.
+    EXPECT_TRUE(std::regex_search(terminal.screen(),
+                                  std::regex("13/13 rows  100%[^\r\n]*\r\n13 rows, 192 data bytes "
+                                             "in [0-9.]+ s, [0-9]+ rows/s\r\nThe Keystrand SM "
+                                             "firmware has been successfully updated\\.\r\n$")))
+        << terminal.screen();
+    EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos);
+    EXPECT_EQ(stopDevice(d), 0);
+}
+
+TEST_F(ConsoleTool, TheCommandLineIsCheckedAndTheVersionAndHelpAreThere) {
+    for (const auto& bad : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--bogus"}, "unknown argument \"--bogus\" (see --help)"},
+             {{"--port", "0"},
+              "--port takes a tty path such as /dev/ttyUSB0, or COMn with n "
+              "from 1 to 12, not \"0\""},
+             {{"--port", "COM13"}, "--port COM13: the update reaches COM1 to COM12 only"},
+             {{"--map", "COM0=/x"}, "--map takes COMn=PATH with n from 1 to 12, not \"COM0=/x\""},
+         }) {
+        EXPECT_EQ(run(bad.first), 2);
+        EXPECT_EQ(err, "keystrand-update: " + bad.second + "\n");
+    }
+    writePackage(HexFile(2));
+    Device d;
+    startDevice(d, dir.path("line"));
+    EXPECT_EQ(
+        run({"--package", pkg(), "--port", d.link, "--trace", dir.path("no/such/folder/trace")}),
+        2);
+    EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
+                       dir.path("no/such/folder/trace") + "\": No such file or directory\n");
+    EXPECT_EQ(stopDevice(d), 0);
+
+    ASSERT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(out, "keystrand-update 2.0.0.9\n");
     ASSERT_EQ(run({"--help"}), 0);
     for (const char* text :
-         {"--package DIR", "--port PORT", "--trace FILE", "--check", "--list-ports",
+         {"--package DIR", "--port PORT", "--trace FILE", "--check", "--list-ports", "--version",
           "--map COMn=PATH", "KEYSTRAND_UPDATE_SETTINGS", "KEYSTRAND_UPDATE_DEV_DIR"}) {
         EXPECT_NE(out.find(text), std::string::npos) << text;
     }
     for (const char* code :
-         {"\n  0  success", "\n  1  ", "\n  2  bad command line", "\n  3  package", "\n  4  port",
-          "\n  5  device entry", "\n  6  transfer"}) {
+         {"\n  0  success", "\n  2  bad command line", "\n  3  package", "\n  4  port",
+          "\n  5  device entry", "\n  6  transfer", "\n  130  ", "\n  143  "}) {
         EXPECT_NE(out.find(code), std::string::npos) << code;
+    }
+}
+
+TEST_F(ConsoleTool, ListPortsShowsTheTtysFoundAndTheMappedPortsWithTheirNumbers) {
+    Device usb;
+    Device mapped;
+    startDevice(usb, dir.path("dev/ttyUSB3"));
+    startDevice(mapped, dir.path("line"));
+    dir.write("dev/ttyS0", ""); // not a USB serial tty: never listed, never opened
+    ::mkdir(dir.path("config").c_str(), 0700);
+    dir.write("config/settings", "[Settings]\nComPort=2\n");
+    ASSERT_EQ(run({"--list-ports", "--map", "COM1=" + mapped.link}), 0) << err;
+    EXPECT_EQ(out, "COM1   " + mapped.link + "   (--map)\n" + "COM2   " + usb.link +
+                       "   [remembered]\n" + "Remembered port: COM2 (kept in " + settings + ")\n");
+    for (Device* d : {&usb, &mapped}) {
+        EXPECT_EQ(stopDevice(*d), 0);
+        EXPECT_EQ(StatusValue(d->status, "opens"), "0");
     }
 }
 

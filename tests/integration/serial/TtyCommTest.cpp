@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +46,11 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     bool ok() const { return m_master >= 0 && !m_slavePath.empty(); }
+    // The device goes away: the master closes, and the slave's reads fail.
+    void Hangup() {
+        ::close(m_master);
+        m_master = -1;
+    }
     int master() const { return m_master; }
     const std::string& slavePath() const { return m_slavePath; }
 
@@ -384,16 +391,87 @@ TEST_F(TtyCommOnPty, SetCommStateRefusesWhatTermiosCannotDoAndLeavesTheLine) {
     }
 }
 
-TEST_F(TtyCommOnPty, OnlyTheReturnAtOnceReadTimeoutsAreAccepted) {
+TEST_F(TtyCommOnPty, TheReturnAtOnceAndTheWaitForTheFirstByteReadFormsAreAccepted) {
     HANDLE h = OpenSlave();
     COMMTIMEOUTS atOnce{MAXDWORD, 0, 0, 0, 0};
     EXPECT_TRUE(comm.setCommTimeouts(h, &atOnce));
     COMMTIMEOUTS waiting{MAXDWORD, 0, 0, 10, 1000};
     EXPECT_TRUE(comm.setCommTimeouts(h, &waiting)) << "write time-outs are not refused";
-    COMMTIMEOUTS blocking{0, 0, 0, 0, 0};
-    EXPECT_FALSE(comm.setCommTimeouts(h, &blocking));
-    COMMTIMEOUTS timed{MAXDWORD, 0, 500, 0, 0};
-    EXPECT_FALSE(comm.setCommTimeouts(h, &timed));
+    COMMTIMEOUTS firstByte{MAXDWORD, MAXDWORD, 250, 0, 0};
+    EXPECT_TRUE(comm.setCommTimeouts(h, &firstByte));
+    for (COMMTIMEOUTS refused : {COMMTIMEOUTS{0, 0, 0, 0, 0}, COMMTIMEOUTS{MAXDWORD, 0, 500, 0, 0},
+                                 COMMTIMEOUTS{MAXDWORD, MAXDWORD, 0, 0, 0},
+                                 COMMTIMEOUTS{MAXDWORD, MAXDWORD, MAXDWORD, 0, 0}}) {
+        EXPECT_FALSE(comm.setCommTimeouts(h, &refused)) << refused.ReadTotalTimeoutConstant;
+        EXPECT_EQ(comm.lastError().code, EINVAL);
+    }
+}
+
+TEST_F(SerialPortOnPty, ReadWithinWaitsInTheKernelForTheFirstByteAndTakesWhatHasCome) {
+    ASSERT_TRUE(port.Open(5, 115200, 'N', 8, 1));
+    char buffer[8] = {};
+    DWORD count = 9;
+    // Nothing comes: the read ends at its limit with nothing.
+    EXPECT_TRUE(port.ReadWithin(buffer, 1, 20, &count));
+    EXPECT_EQ(count, 0u);
+
+    // A byte sent while the read waits is taken by that one read.
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.Send("\x11");
+    });
+    EXPECT_TRUE(port.ReadWithin(buffer, 1, 5000, &count));
+    device.join();
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(buffer[0], 0x11);
+
+    // What has already come is taken at once, up to the most asked for.
+    ASSERT_TRUE(pty.Send("\x13~\x11"));
+    ASSERT_EQ(WaitForInput(port, 3), 3u);
+    EXPECT_TRUE(port.ReadWithin(buffer, 2, 5000, &count));
+    EXPECT_EQ(std::string(buffer, count), "\x13~");
+    // The dialog's read still returns at once.
+    EXPECT_EQ(port.Read(buffer, 8), 1u);
+    EXPECT_EQ(port.Read(buffer, 8), 0u);
+
+    EXPECT_FALSE(port.ReadWithin(buffer, 1, 0, &count)) << "a wait of 0 would mean for ever";
+    EXPECT_FALSE(port.ReadWithin(buffer, 0, 10, &count));
+}
+
+TEST_F(SerialPortOnPty, ReadWithinFailsAtOnceWhenTheLineHangsUp) {
+    ASSERT_TRUE(port.Open(5, 115200, 'N', 8, 1));
+    pty.Hangup();
+    char c = 0;
+    DWORD count = 9;
+    EXPECT_FALSE(port.ReadWithin(&c, 1, 5000, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(port.LastError().code, EIO);
+}
+
+TEST_F(TtyCommOnPty, AFailedOpenSaysWhy) {
+    using Cause = fw::SystemError::Cause;
+    EXPECT_EQ(comm.createFile("/dev/no-such-tty"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(comm.lastError().cause, Cause::kNoSuchPort);
+    EXPECT_EQ(comm.lastError().code, ENOENT);
+    EXPECT_EQ(comm.lastError().text, std::strerror(ENOENT));
+
+    EXPECT_EQ(comm.createFile("/dev/null"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(comm.lastError().cause, Cause::kNotASerialPort);
+    EXPECT_EQ(comm.lastError().text, "not a terminal");
+
+    EXPECT_EQ(comm.createFile("\\\\.\\COM9"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(comm.lastError().cause, Cause::kNoSuchPort);
+
+    // Held through another handle, as another program would hold it.
+    HANDLE h = OpenSlave();
+    EXPECT_EQ(comm.createFile("\\\\.\\COM5"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(comm.lastError().cause, Cause::kBusy);
+    EXPECT_EQ(comm.lastError().text, "in use by another program");
+    comm.closeHandle(h);
+
+    EXPECT_EQ(serial::posix::TtyComm::ErrorFromErrno(EACCES).cause, Cause::kAccessDenied);
+    EXPECT_EQ(serial::posix::TtyComm::ErrorFromErrno(EBUSY).cause, Cause::kBusy);
+    EXPECT_EQ(serial::posix::TtyComm::ErrorFromErrno(EIO).cause, Cause::kUnknown);
 }
 
 TEST_F(TtyCommOnPty, ModemLinesFailOnAPseudoTerminal) {

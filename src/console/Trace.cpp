@@ -1,5 +1,7 @@
 // The line trace: every call passed on, every character and line event written to the log.
-#include "console/TraceComm.h"
+#include "console/Trace.h"
+
+#include "console/Printable.h"
 
 namespace console {
 
@@ -10,15 +12,15 @@ constexpr DWORD kReceiveGapMs = 20;
 const char* EscapeName(DWORD function) {
     switch (function) {
     case SETRTS:
-        return "SETRTS";
+        return "rts on";
     case CLRRTS:
-        return "CLRRTS";
+        return "rts off";
     case SETDTR:
-        return "SETDTR";
+        return "dtr on";
     case CLRDTR:
-        return "CLRDTR";
+        return "dtr off";
     default:
-        return nullptr;
+        return "escape";
     }
 }
 
@@ -39,63 +41,53 @@ char ParityLetter(BYTE parity) {
     }
 }
 
+std::string Reason(const fw::SystemError& e) {
+    return e.text.empty() ? "code " + std::to_string(e.code)
+                          : e.text + " (" + std::to_string(e.code) + ")";
+}
+
 } // namespace
 
-TraceComm::TraceComm(fw::Comm& inner, fw::Clock& clock) : m_inner(inner), m_clock(clock) {}
+Trace::Trace(fw::Comm& inner, fw::Clock& clock) : m_inner(inner), m_clock(clock) {}
 
-TraceComm::~TraceComm() {
+Trace::~Trace() {
     if (m_log != nullptr) {
         flushReceived();
         std::fclose(m_log);
     }
 }
 
-bool TraceComm::openLog(const std::string& path) {
-    if (m_log != nullptr) {
-        std::fclose(m_log);
-    }
+bool Trace::open(const std::string& path, const std::string& header) {
     m_log = std::fopen(path.c_str(), "w");
     m_start = m_clock.getTickCount();
-    if (m_log != nullptr) {
-        event(m_start, "trace started");
+    if (m_log == nullptr) {
+        return false;
     }
-    return m_log != nullptr;
-}
-
-std::string TraceComm::Quote(const char* data, std::size_t size) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        switch (c) {
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        default:
-            if (c >= 0x20 && c < 0x7F) {
-                out += static_cast<char>(c);
-            } else {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            }
+    std::string::size_type at = 0;
+    while (at < header.size()) {
+        std::string::size_type end = header.find('\n', at);
+        if (end == std::string::npos) {
+            end = header.size();
         }
+        std::fprintf(m_log, "# %s\n", header.substr(at, end - at).c_str());
+        at = end + 1;
     }
-    return out + "\"";
+    std::fflush(m_log);
+    return true;
 }
 
-void TraceComm::event(DWORD tick, const std::string& what) {
+void Trace::close(const std::string& outcome) {
+    if (m_log == nullptr) {
+        return;
+    }
+    flushReceived();
+    event(m_clock.getTickCount(), "end");
+    std::fprintf(m_log, "# outcome: %s\n", outcome.c_str());
+    std::fclose(m_log);
+    m_log = nullptr;
+}
+
+void Trace::event(DWORD tick, const std::string& what) {
     if (m_log == nullptr) {
         return;
     }
@@ -104,25 +96,27 @@ void TraceComm::event(DWORD tick, const std::string& what) {
                  static_cast<unsigned long>(ms % 1000), what.c_str());
 }
 
-void TraceComm::flushReceived() {
+void Trace::flushReceived() {
     if (m_received.empty()) {
         return;
     }
-    event(m_receivedTick, "rx " + Quote(m_received.data(), m_received.size()));
+    event(m_receivedTick, "rx " + Quoted(m_received));
     m_received.clear();
     std::fflush(m_log);
 }
 
-HANDLE TraceComm::createFile(const char* path) {
+HANDLE Trace::createFile(const char* path) {
     flushReceived();
     const HANDLE h = m_inner.createFile(path);
-    event(m_clock.getTickCount(), std::string("open ") + (path != nullptr ? path : "") +
-                                      (h == INVALID_HANDLE_VALUE ? " failed" : " ok"));
+    const std::string name = path != nullptr ? path : "";
+    event(m_clock.getTickCount(), h == INVALID_HANDLE_VALUE
+                                      ? "open " + name + " failed: " + Reason(m_inner.lastError())
+                                      : "open " + name + " ok");
     m_modemState = -1;
     return h;
 }
 
-BOOL TraceComm::closeHandle(HANDLE h) {
+BOOL Trace::closeHandle(HANDLE h) {
     flushReceived();
     const BOOL ok = m_inner.closeHandle(h);
     event(m_clock.getTickCount(), ok ? "close" : "close failed");
@@ -132,15 +126,15 @@ BOOL TraceComm::closeHandle(HANDLE h) {
     return ok;
 }
 
-BOOL TraceComm::setupComm(HANDLE h, DWORD inQueue, DWORD outQueue) {
+BOOL Trace::setupComm(HANDLE h, DWORD inQueue, DWORD outQueue) {
     return m_inner.setupComm(h, inQueue, outQueue);
 }
 
-BOOL TraceComm::setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts) {
+BOOL Trace::setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts) {
     return m_inner.setCommTimeouts(h, timeouts);
 }
 
-BOOL TraceComm::setCommState(HANDLE h, const DCB* dcb) {
+BOOL Trace::setCommState(HANDLE h, const DCB* dcb) {
     flushReceived();
     const BOOL ok = m_inner.setCommState(h, dcb);
     if (dcb != nullptr) {
@@ -157,42 +151,38 @@ BOOL TraceComm::setCommState(HANDLE h, const DCB* dcb) {
     return ok;
 }
 
-BOOL TraceComm::setCommMask(HANDLE h, DWORD mask) {
+BOOL Trace::setCommMask(HANDLE h, DWORD mask) {
     return m_inner.setCommMask(h, mask);
 }
 
-BOOL TraceComm::escapeCommFunction(HANDLE h, DWORD function) {
+BOOL Trace::escapeCommFunction(HANDLE h, DWORD function) {
     flushReceived();
     const BOOL ok = m_inner.escapeCommFunction(h, function);
-    const char* name = EscapeName(function);
-    event(m_clock.getTickCount(), std::string("escape ") +
-                                      (name != nullptr ? name : std::to_string(function)) +
-                                      (ok ? "" : " failed"));
+    // A line without modem controls (its status unavailable) cannot set DTR or RTS: no news.
+    if (ok || m_modemState != 2) {
+        event(m_clock.getTickCount(), std::string(EscapeName(function)) + (ok ? "" : " failed"));
+    }
     return ok;
 }
 
-BOOL TraceComm::purgeComm(HANDLE h, DWORD flags) {
+BOOL Trace::purgeComm(HANDLE h, DWORD flags) {
     flushReceived();
     const BOOL ok = m_inner.purgeComm(h, flags);
     event(m_clock.getTickCount(), ok ? "purge" : "purge failed");
     return ok;
 }
 
-BOOL TraceComm::clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) {
-    const BOOL ok = m_inner.clearCommError(h, errors, stat);
-    if (!m_received.empty() && m_clock.getTickCount() - m_lastReceivedTick >= kReceiveGapMs) {
-        flushReceived();
-    }
-    return ok;
+BOOL Trace::clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) {
+    return m_inner.clearCommError(h, errors, stat);
 }
 
-BOOL TraceComm::readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) {
+BOOL Trace::readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) {
     const BOOL ok = m_inner.readFile(h, buffer, toRead, read);
+    const DWORD now = m_clock.getTickCount();
+    if (!m_received.empty() && now - m_lastReceivedTick >= kReceiveGapMs) {
+        flushReceived();
+    }
     if (ok && read != nullptr && *read > 0) {
-        const DWORD now = m_clock.getTickCount();
-        if (!m_received.empty() && now - m_lastReceivedTick >= kReceiveGapMs) {
-            flushReceived();
-        }
         if (m_received.empty()) {
             m_receivedTick = now;
         }
@@ -200,17 +190,21 @@ BOOL TraceComm::readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) {
         m_lastReceivedTick = now;
     } else if (!ok) {
         flushReceived();
-        event(m_clock.getTickCount(), "read failed");
+        event(now, "read failed: " + Reason(m_inner.lastError()));
     }
     return ok;
 }
 
-BOOL TraceComm::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) {
+BOOL Trace::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) {
     flushReceived();
     const DWORD now = m_clock.getTickCount();
     const BOOL ok = m_inner.writeFile(h, data, toWrite, written);
     const DWORD count = written != nullptr ? *written : 0;
-    std::string line = "tx " + Quote(static_cast<const char*>(data), count);
+    std::string line = "tx ";
+    if (m_rowNext) {
+        line += "row " + std::to_string(m_rowsSent + 1) + " ";
+    }
+    line += Quoted(std::string(static_cast<const char*>(data), count));
     if (!ok || count != toWrite) {
         line += " (" + std::to_string(count) + " of " + std::to_string(toWrite) + " written)";
     }
@@ -218,7 +212,7 @@ BOOL TraceComm::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* writ
     return ok;
 }
 
-BOOL TraceComm::getCommModemStatus(HANDLE h, DWORD* status) {
+BOOL Trace::getCommModemStatus(HANDLE h, DWORD* status) {
     const BOOL ok = m_inner.getCommModemStatus(h, status);
     const int state = !ok || status == nullptr ? 2 : ((*status & MS_DSR_ON) != 0 ? 1 : 0);
     if (state != m_modemState) {
@@ -229,6 +223,16 @@ BOOL TraceComm::getCommModemStatus(HANDLE h, DWORD* status) {
                                                    : "dsr off");
     }
     return ok;
+}
+
+void Trace::stageChanged(update::Stage stage) {
+    // After XON the row is written while the stage still awaits XON.
+    m_rowNext = stage == update::Stage::kAwaitingXon;
+}
+
+void Trace::rowSent(int row, int, std::size_t) {
+    m_rowsSent = row;
+    m_rowNext = false;
 }
 
 } // namespace console

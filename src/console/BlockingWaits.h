@@ -1,0 +1,36 @@
+// console::BlockingWaits: the update's waits blocked in the kernel, in short stoppable slices.
+#pragma once
+#include <functional>
+
+#include "fw/Clock.h"
+#include "update/LineWaits.h"
+
+namespace console {
+
+// Each wait for a character is a blocking read of at most kSliceMs (a poll on a tty, a
+// ReadFile with a total time-out on Windows), so an update costs next to no CPU time, a
+// character is taken as soon as the kernel has it, and a stop is noticed within one slice.
+// The pause and the reads of the modem status sleep instead of spinning.
+class BlockingWaits : public update::LineWaits {
+public:
+    static constexpr DWORD kSliceMs = 100;
+    static constexpr DWORD kStatusReadGapMs = 5;
+
+    // stopRequested is asked before every slice; idle is called after each slice that brought
+    // nothing (a view shows how long the device has been silent).
+    BlockingWaits(fw::Clock& clock, std::function<bool()> stopRequested,
+                  std::function<void()> idle);
+
+    DWORD now() override { return m_clock.getTickCount(); }
+    update::WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+                                        char* received) override;
+    bool pause(DWORD milliseconds) override;
+    bool betweenStatusReads() override;
+
+private:
+    fw::Clock& m_clock;
+    std::function<bool()> m_stopRequested;
+    std::function<void()> m_idle;
+};
+
+} // namespace console

@@ -1,0 +1,259 @@
+// The run's views: notes, a progress bar fitted to the terminal, or plain lines.
+#include "console/RunView.h"
+
+#include <algorithm>
+
+namespace console {
+
+namespace {
+
+#ifdef _WIN32
+const char* const kEllipsis = "..."; // the console's code page may have no ellipsis
+#else
+const char* const kEllipsis = "\xE2\x80\xA6";
+#endif
+
+// Columns a text takes: UTF-8 continuation bytes take none.
+int Columns(const std::string& text) {
+    int n = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            n++;
+        }
+    }
+    return n;
+}
+
+std::string Percent(int row, int total) {
+    const int percent = total > 0 ? static_cast<int>(100LL * row / total) : 0;
+    std::string text = std::to_string(percent) + "%";
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
+}
+
+std::string MinutesSeconds(DWORD seconds) {
+    const DWORD s = seconds % 60;
+    return std::to_string(seconds / 60) + (s < 10 ? ":0" : ":") + std::to_string(s);
+}
+
+std::string PadRight(std::string text, int columns) {
+    const int have = Columns(text);
+    return have < columns ? text + std::string(static_cast<std::size_t>(columns - have), ' ')
+                          : text;
+}
+
+// The part after the row count: "  25%  52 rows/s  0:05 left", or the silence of the device in
+// its place. Both take the same columns, so that the bar keeps its length.
+constexpr int kStateColumns = 28;
+
+std::string State(const RunView::Progress& p) {
+    if (p.waitedMs >= 1000) {
+        return PadRight(std::string("waiting for the device") + kEllipsis + " " +
+                            std::to_string(p.waitedMs / 1000) + " s",
+                        kStateColumns);
+    }
+    std::string rate = "-- rows/s  --:-- left";
+    const DWORD ms = p.now - p.firstRowTick;
+    if (p.row >= 2 && ms > 0) {
+        const double perSecond = (p.row - 1) * 1000.0 / ms;
+        const DWORD left = static_cast<DWORD>((p.total - p.row) / perSecond + 0.5);
+        rate = std::to_string(static_cast<long>(perSecond + 0.5)) + " rows/s  " +
+               MinutesSeconds(left) + " left";
+    }
+    return PadRight(Percent(p.row, p.total) + "  " + rate, kStateColumns);
+}
+
+std::string OneDecimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+} // namespace
+
+RunView::RunView(std::FILE* out, fw::Clock& clock)
+    : m_out(out), m_clock(clock), m_start(clock.getTickCount()) {}
+
+void RunView::packageChecked(const update::HexFileSummary& summary) {
+    m_dataBytes = summary.dataBytes;
+}
+
+void RunView::modemStatus(bool statusRead, bool dsrOn) {
+    if (!statusRead) {
+        note("The modem status of this line cannot be read (no DSR): the boot loader is "
+             "assumed to be running.");
+    } else if (dsrOn) {
+        note("DSR is on: the application firmware runs; asking it to restart into its boot "
+             "loader.");
+    } else {
+        note("DSR is off: the boot loader is assumed to be running.");
+    }
+}
+
+void RunView::waitStarted(update::Stage, DWORD) {
+    m_waitStart = m_clock.getTickCount();
+    m_waiting = true;
+    m_progress.waitedMs = 0;
+}
+
+void RunView::bootLoaderVersion(const std::string& version) {
+    note("Boot loader version " + version);
+}
+
+void RunView::rowSent(int row, int total, std::size_t) {
+    m_waiting = false;
+    m_progress.row = row;
+    m_progress.total = total;
+    m_progress.waitedMs = 0;
+    if (row == 1) {
+        m_progress.firstRowTick = m_clock.getTickCount();
+    }
+    update(true);
+}
+
+void RunView::idle() {
+    if (m_waiting) {
+        update(false);
+    }
+}
+
+void RunView::update(bool rowSent) {
+    m_progress.now = m_clock.getTickCount();
+    m_progress.waitedMs = m_waiting ? m_progress.now - m_waitStart : 0;
+    if (rowSent || m_progress.waitedMs >= kSilenceShownMs) {
+        drawProgress(m_progress, rowSent && m_progress.row == m_progress.total);
+    }
+}
+
+void RunView::note(const std::string& line) {
+    endProgress();
+    const int columns = noteColumns();
+    std::fprintf(m_out, "%s\n", (columns > 0 ? Wrapped(line, columns) : line).c_str());
+    std::fflush(m_out);
+}
+
+std::string RunView::Wrapped(const std::string& text, int columns) {
+    std::string out;
+    int used = 0;
+    std::string::size_type at = 0;
+    while (at < text.size()) {
+        std::string::size_type end = text.find(' ', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string word = text.substr(at, end - at);
+        const int length = Columns(word);
+        if (used > 0 && used + 1 + length > columns - 1) {
+            out += '\n';
+            used = 0;
+        } else if (used > 0) {
+            out += ' ';
+            used++;
+        }
+        out += word;
+        used += length;
+        at = end + 1;
+    }
+    return out;
+}
+
+void RunView::finish(bool succeeded) {
+    endProgress();
+    if (succeeded) {
+        note(Summary(m_progress.row, m_dataBytes, m_clock.getTickCount() - m_start));
+    }
+}
+
+std::string RunView::Summary(int rows, long dataBytes, DWORD elapsedMs) {
+    const double seconds = elapsedMs / 1000.0;
+    const long rate = seconds > 0 ? static_cast<long>(rows / seconds + 0.5) : 0;
+    return std::to_string(rows) + " rows, " + std::to_string(dataBytes) + " data bytes in " +
+           OneDecimal(seconds) + " s, " + std::to_string(rate) + " rows/s";
+}
+
+BarView::BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width)
+    : RunView(out, clock), m_width(std::move(width)) {}
+
+std::string BarView::BarLine(const Progress& p, int width) {
+    if (width <= 0) {
+        width = 80;
+    }
+    const int columns = std::max(width - 1, 1);
+    // The row count takes the total's width twice, so that the bar keeps its length.
+    const std::string total = std::to_string(p.total);
+    std::string count = std::to_string(p.row) + "/" + total;
+    count =
+        std::string(count.size() < 2 * total.size() + 1 ? 2 * total.size() + 1 - count.size() : 0,
+                    ' ') +
+        count;
+    const std::string tail = count + " rows  " + State(p);
+    const int inside = columns - Columns(tail) - 3;
+    std::string line;
+    if (inside >= kNarrowestBar) {
+        const int filled =
+            p.total > 0 ? static_cast<int>(static_cast<long long>(inside) * p.row / p.total) : 0;
+        line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(inside - filled), '.') + "] " + tail;
+    } else {
+        line = tail;
+    }
+    // Cut to the width (whole characters), then pad: the line always has the same width.
+    std::string fitted;
+    int used = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+        if (starts && used == columns) {
+            break;
+        }
+        used += starts ? 1 : 0;
+        fitted += line[i];
+    }
+    return fitted + std::string(static_cast<std::size_t>(columns - used), ' ');
+}
+
+void BarView::drawProgress(const Progress& progress, bool lastRow) {
+    if (m_drawn && !lastRow && progress.now - m_lastDraw < kRedrawMs) {
+        return;
+    }
+    const std::string line = BarLine(progress, m_width());
+    if (m_drawn && line == m_lastLine) {
+        return;
+    }
+    std::fprintf(out(), "\r%s", line.c_str());
+    std::fflush(out());
+    m_drawn = true;
+    m_lastDraw = progress.now;
+    m_lastLine = line;
+}
+
+int BarView::noteColumns() {
+    const int width = m_width();
+    return width > 0 ? width : 80;
+}
+
+void BarView::endProgress() {
+    if (m_drawn) {
+        std::fputc('\n', out());
+        m_drawn = false;
+    }
+}
+
+void LineView::drawProgress(const Progress& p, bool lastRow) {
+    if (p.waitedMs >= kSilenceShownMs) {
+        if (!m_silenceShown) {
+            m_silenceShown = true;
+            std::fprintf(out(), "waiting for the device%s\n", kEllipsis);
+        }
+        return;
+    }
+    m_silenceShown = false;
+    const int tenth = p.total > 0 ? static_cast<int>(10LL * p.row / p.total) : 0;
+    if (tenth == m_lastTenth && !lastRow) {
+        return;
+    }
+    m_lastTenth = tenth;
+    std::fprintf(out(), "Row %d of %d (%s%%)\n", p.row, p.total,
+                 std::to_string(p.total > 0 ? 100LL * p.row / p.total : 0).c_str());
+    std::fflush(out());
+}
+
+} // namespace console

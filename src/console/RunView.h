@@ -1,0 +1,115 @@
+// What keystrand-update shows while one update runs: its notes, the progress and the summary.
+#pragma once
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "fw/Clock.h"
+#include "update/UpdateObserver.h"
+
+namespace console {
+
+// The engine's events turned into lines on a stream. The two faces differ only in how the
+// progress is drawn: a bar redrawn in place on a terminal, or plain lines elsewhere. One view
+// belongs to one update (one port); it keeps that update's progress.
+class RunView : public update::UpdateObserver {
+public:
+    // How far the update has come, as a view draws it.
+    struct Progress {
+        int row = 0;
+        int total = 0;
+        DWORD firstRowTick = 0; // when row 1 was sent
+        DWORD now = 0;
+        DWORD waitedMs = 0; // how long the device has been silent in the current wait
+    };
+
+    RunView(std::FILE* out, fw::Clock& clock);
+
+    void packageChecked(const update::HexFileSummary& summary) override;
+    void modemStatus(bool statusRead, bool dsrOn) override;
+    void waitStarted(update::Stage stage, DWORD limitMs) override;
+    void bootLoaderVersion(const std::string& version) override;
+    void rowSent(int row, int total, std::size_t rowLength) override;
+
+    // A slice of a wait passed with nothing from the device.
+    void idle();
+    // A line of the program's own, on a line of its own (on a terminal, wrapped at its width
+    // between words).
+    void note(const std::string& line);
+    // The update is over: ends the progress; after a success, the summary line.
+    void finish(bool succeeded);
+
+    // "302 rows, 4800 data bytes in 1.4 s, 215 rows/s".
+    static std::string Summary(int rows, long dataBytes, DWORD elapsedMs);
+    // The text broken between words into lines of at most columns - 1 (a word longer than that
+    // stands alone).
+    static std::string Wrapped(const std::string& text, int columns);
+
+protected:
+    // The device has been silent this long before a view says so.
+    static constexpr DWORD kSilenceShownMs = 1000;
+
+    // Draws the progress now (a row was sent, or a wait goes on).
+    virtual void drawProgress(const Progress& progress, bool lastRow) = 0;
+    // Ends whatever drawProgress left on the current line.
+    virtual void endProgress() = 0;
+    // The columns that notes are wrapped at; 0: not wrapped.
+    virtual int noteColumns() { return 0; }
+
+    std::FILE* out() const { return m_out; }
+
+private:
+    void update(bool rowSent);
+
+    std::FILE* m_out;
+    fw::Clock& m_clock;
+    DWORD m_start;
+    Progress m_progress;
+    DWORD m_waitStart = 0;
+    bool m_waiting = false;
+    long m_dataBytes = 0;
+};
+
+// The progress as one bar line redrawn in place, fitted to the terminal's width at each draw
+// (so that it follows a change of width): "[#####.....] 120/400 rows  30%  52 rows/s  0:05
+// left", or "waiting for the device… 3 s" in place of the figures while the device is silent.
+// Redrawn at most every kRedrawMs when it changed, and at the last row.
+class BarView : public RunView {
+public:
+    static constexpr DWORD kRedrawMs = 100;
+    // Narrower than this, the bar is left out and the figures stand alone.
+    static constexpr int kNarrowestBar = 5;
+
+    // width gives the terminal's columns at the moment (0 when unknown: 80 is taken).
+    BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width);
+
+    // The bar line for a width, without the carriage return: exactly width - 1 columns, so
+    // that it never wraps.
+    static std::string BarLine(const Progress& progress, int width);
+
+private:
+    void drawProgress(const Progress& progress, bool lastRow) override;
+    void endProgress() override;
+    int noteColumns() override;
+
+    std::function<int()> m_width;
+    bool m_drawn = false;
+    DWORD m_lastDraw = 0;
+    std::string m_lastLine;
+};
+
+// Plain lines for a pipe or a file: one each time the progress enters a new tenth and at the
+// last row, and one when the device has been silent for a second.
+class LineView : public RunView {
+public:
+    LineView(std::FILE* out, fw::Clock& clock) : RunView(out, clock) {}
+
+private:
+    void drawProgress(const Progress& progress, bool lastRow) override;
+    void endProgress() override {}
+
+    int m_lastTenth = -1;
+    bool m_silenceShown = false;
+};
+
+} // namespace console

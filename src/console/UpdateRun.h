@@ -1,0 +1,55 @@
+// console::UpdateRun: one update of one device through one port, on the engine, with its own
+// line, waits, view and trace. Several can run at once, one per port: they share nothing but
+// the platform's clock and the stop flag.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "console/OutcomeWording.h"
+#include "console/Platform.h"
+#include "console/RunView.h"
+#include "console/Trace.h"
+#include "update/UpdateOutcome.h"
+
+namespace console {
+
+struct RunRequest {
+    int port = 0;         // COM1 to COM12
+    std::string portName; // for messages
+    std::string hexPath;  // the HEX file to send
+    std::string hexName;  // its name in the description file
+};
+
+struct RunResult {
+    update::Outcome outcome;
+    OutcomeReport report;
+};
+
+class UpdateRun {
+public:
+    UpdateRun(Platform& platform, RunView& view);
+    ~UpdateRun();
+    UpdateRun(const UpdateRun&) = delete;
+    UpdateRun& operator=(const UpdateRun&) = delete;
+
+    // Logs the update to a file, headed by the header's lines; false when the file cannot be
+    // created. Before run.
+    bool traceTo(const std::string& path, const std::string& header);
+
+    // The whole update; the port is closed at the end, whatever the outcome. Stops at the next
+    // wait once a stop signal has arrived.
+    RunResult run(const RunRequest& request);
+
+private:
+    Platform& m_platform;
+    RunView& m_view;
+    std::unique_ptr<fw::Comm> m_comm;
+    std::unique_ptr<Trace> m_trace;
+};
+
+// The trace's header: the program and its version, the date, the port with its device, the
+// package.
+std::string TraceHeader(const RunRequest& request, const std::string& device,
+                        const std::string& version);
+
+} // namespace console
