@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "ScriptedLine.h"
+#include "app/ProgramNames.h"
 #include "support/ProgramHarness.h"
+#include "ui/PortButtons.h"
 
 namespace fuzzing {
 
@@ -95,8 +97,8 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
                 note(std::string(c.name) + " left disabled");
             }
         }
-        for (int n = 1; n <= 12; ++n) {
-            if ((d.IsDlgItemEnabled(IDC_COM1 - 1 + n) != FALSE) != (n == 1)) {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+            if ((d.IsDlgItemEnabled(PortButtonId(n)) != FALSE) != (n == 1)) {
                 note("port button COM" + std::to_string(n) + " not enabled by presence");
             }
         }
@@ -110,7 +112,7 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
              std::to_string(line.closes()) + " times");
     }
     record.boxes = h.ui.messageBoxes();
-    record.rememberedPort = h.profile.getProfileInt("Settings", "ComPort", -1);
+    record.rememberedPort = h.profile.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     return record;
 }
 

@@ -2,6 +2,7 @@
 #include "app/UpdateApp.h"
 
 #include "app/ProgramDir.h"
+#include "app/ProgramNames.h"
 #include "ui/UpdateDlg.h"
 
 CUpdateApp::CUpdateApp() = default;
@@ -11,7 +12,7 @@ BOOL CUpdateApp::InitInstance() {
     fw::App::InitInstance();
     fw::InitRichEdit2();
     // Before the dialog exists: it reads the remembered port while it opens.
-    SetRegistryKey("Fenmoor Systems");
+    SetRegistryKey(COMPANY_NAME);
     const std::string programDir = ProgramDirFromCommandLine(CommandLine());
 
     CUpdateDlg dlg;

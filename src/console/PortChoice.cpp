@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "serial/PortRange.h"
+
 namespace console {
 
 namespace {
@@ -24,7 +26,7 @@ PortChoice ChoosePort(const Options& options, Platform& platform, int remembered
     PortChoice choice;
     std::vector<PortListing> present;
     for (const PortListing& p : platform.ports()) {
-        if (p.number >= 1 && p.number <= 12) {
+        if (IsOfferedComPort(p.number)) {
             present.push_back(p);
         }
     }

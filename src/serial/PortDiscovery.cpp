@@ -1,8 +1,12 @@
-// Port discovery and selection: which of COM1 to COM12 the machine has, and which one is chosen.
+// Port discovery and selection: which of the offered ports the machine has, and which one is
+// chosen.
 #include <cstdio>
 #include <strings.h>
 
+#include "app/ProgramNames.h"
 #include "fw/App.h"
+#include "serial/PortRange.h"
+#include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
 
 #ifdef _WIN32
@@ -12,10 +16,11 @@
 namespace {
 constexpr DWORD kNameBufferChars = 51;
 constexpr DWORD kDataBufferBytes = 21;
-constexpr int kPortCount = 12;
 } // namespace
 
 void CUpdateDlg::EnumerateSerialPorts() {
+    static_assert(sizeof(m_portPresent) / sizeof(m_portPresent[0]) == kComPortCount,
+                  "one presence flag for each offered port");
     for (BOOL& present : m_portPresent) {
         present = 0;
     }
@@ -44,11 +49,11 @@ void CUpdateDlg::EnumerateSerialPorts() {
             portName[i] = static_cast<char>(data[i]);
         }
         portName[stored] = 0;
-        for (int n = 1; n <= kPortCount; ++n) {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
             char candidate[16];
             std::snprintf(candidate, sizeof candidate, "COM%d", n);
             if (strcasecmp(candidate, portName) == 0) {
-                m_portPresent[n - 1] = 1;
+                m_portPresent[n - kFirstComPort] = 1;
                 break;
             }
         }
@@ -60,33 +65,34 @@ void CUpdateDlg::EnumerateSerialPorts() {
 }
 
 void CUpdateDlg::EnablePortButtons() {
-    for (int n = 1; n <= kPortCount; ++n) {
-        EnableDlgItem(IDC_COM1 - 1 + n, m_portPresent[n - 1] ? TRUE : FALSE);
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        EnableDlgItem(PortButtonId(n), m_portPresent[n - kFirstComPort] ? TRUE : FALSE);
     }
 }
 
 void CUpdateDlg::OnRefreshSerialPorts() {
-    const int remembered = fw::App::Current()->GetProfileInt("Settings", "ComPort", -1);
+    const int remembered =
+        fw::App::Current()->GetProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1);
     EnumerateSerialPorts();
     EnablePortButtons();
 
     int chosen = 0;
-    if (remembered >= 1 && remembered <= kPortCount && m_portPresent[remembered - 1]) {
+    if (IsOfferedComPort(remembered) && m_portPresent[remembered - kFirstComPort]) {
         chosen = remembered;
     } else {
-        for (int n = 1; n <= kPortCount && chosen == 0; ++n) {
-            if (m_portPresent[n - 1]) {
+        for (int n = kFirstComPort; n <= kLastComPort && chosen == 0; ++n) {
+            if (m_portPresent[n - kFirstComPort]) {
                 chosen = n;
             }
         }
     }
     if (chosen == 0) {
-        CheckRadioButton(IDC_COM1, IDC_COM12, -1);
+        CheckRadioButton(kFirstPortButton, kLastPortButton, -1);
         // No port to update through: Begin Update would only try a port number no port has.
         EnableDlgItem(IDC_BEGIN_UPDATE, FALSE);
         return;
     }
-    CheckRadioButton(IDC_COM1, IDC_COM12, IDC_COM1 - 1 + chosen);
+    CheckRadioButton(kFirstPortButton, kLastPortButton, PortButtonId(chosen));
     if (!m_strHexFileName.empty()) {
         EnableDlgItem(IDC_BEGIN_UPDATE, TRUE);
     }

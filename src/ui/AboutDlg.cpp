@@ -1,6 +1,7 @@
 // The About and contact box: placement, texts, the contact block and its web link.
 #include "ui/AboutDlg.h"
 
+#include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
 #include "fw/App.h"
 #include "ui/ContactInfo.h"
@@ -40,7 +41,7 @@ BOOL CAboutDlg::OnInitDialog() {
     SetDlgItemText(IDC_ABOUT_TITLE, DEVICE_NAME " Hardware Wedge Firmware Update");
     SetDlgItemText(IDC_ABOUT_VERSION, "Version " PROGRAM_VERSION_TEXT);
     SetDlgItemText(IDC_ABOUT_RELEASED, "Released October 25 2006");
-    SetDlgItemText(IDC_ABOUT_NOTICE, "Copyright (C) 2006 Fenmoor Systems.");
+    SetDlgItemText(IDC_ABOUT_NOTICE, "Copyright (C) 2006 " COMPANY_NAME ".");
     SetDlgItemText(IDC_ABOUT_USAGE, "This update utility can only be used to update\n"
                                     "the " DEVICE_NAME " hardware wedge firmware.\n");
 

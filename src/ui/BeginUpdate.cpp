@@ -5,6 +5,7 @@
 
 #include "fw/App.h"
 #include "ui/DialogUpdateView.h"
+#include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
 #include "ui/UpdateMessages.h"
 #include "update/PollingWaits.h"
@@ -44,7 +45,7 @@ void CUpdateDlg::BeginUpdate() {
         return;
     }
 
-    const int port = GetCheckedRadioButton(IDC_COM1, IDC_COM12) - 2000;
+    const int port = PortOfButton(GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
     if (!session.OpenPort(port).ok()) {
         char message[96];
         std::snprintf(message, sizeof message, "Unable to open serial port COM%d               ",

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fw/App.h"
+#include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
 
 namespace {
@@ -16,9 +17,9 @@ bool DialogUpdateView::retryOpen(int port, const fw::SystemError&) {
 }
 
 void DialogUpdateView::portOpened(int port) {
-    for (int n = 1; n <= 12; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         if (n != port) {
-            m_dialog.EnableDlgItem(IDC_COM1 - 1 + n, FALSE);
+            m_dialog.EnableDlgItem(PortButtonId(n), FALSE);
         }
     }
 }

@@ -1,5 +1,6 @@
 // The HEX transfer as the dialog shows it: the session's events in the status lines, its outcome
 // in one message box, the remembered port on success, and the clean-up after every outcome.
+#include "app/ProgramNames.h"
 #include "fw/App.h"
 #include "ui/DialogUpdateView.h"
 #include "ui/UpdateDlg.h"
@@ -52,7 +53,7 @@ void CUpdateDlg::TransferHexFile() {
         return;
     }
 
-    app.WriteProfileInt("Settings", "ComPort", m_serialPort.GetPortNumber());
+    app.WriteProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, m_serialPort.GetPortNumber());
     ResetAfterUpdate();
     SetDlgItemText(IDC_UPDATE_RESULT, DEVICE_NAME " firmware successfully updated");
     title = "Firmware Update Complete";

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "fw/Dialog.h"
+#include "serial/PortRange.h"
 #include "serial/SerialPort.h"
 #include "ui/resource.h"
 #include "update/UpdateSession.h"
@@ -64,7 +65,7 @@ public:
     fw::Font m_headlineFont;
     int m_nRowCount;
     HKEY m_hSerialCommKey;
-    BOOL m_portPresent[12];
+    BOOL m_portPresent[kComPortCount];
     int m_nLoanPort;
     HICON m_hIcon;
 

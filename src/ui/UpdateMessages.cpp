@@ -1,6 +1,7 @@
 // The texts of the dialog's update outcomes, put together from their fixed pieces.
 #include "ui/UpdateMessages.h"
 
+#include "app/ProgramNames.h"
 #include "ui/ContactInfo.h"
 #include "ui/UpdateDlg.h"
 
@@ -45,7 +46,7 @@ std::string TransferFailureBody() {
     body += "\n";
     body += "You should retry the firmware update procedure.\n";
     body += "\n";
-    body += "If you continue to have problems, contact Fenmoor Systems for support.\n";
+    body += "If you continue to have problems, contact " COMPANY_NAME " for support.\n";
     body += "     Office hours: " CONTACT_HOURS "\n";
     body += "     Phone: " CONTACT_PHONE "\n";
     body += "     Email: " CONTACT_EMAIL "\n";

@@ -4,7 +4,6 @@
 # marked as a link, and its placement.
 source "$(dirname "$0")/lib.sh"
 
-TITLE="Keystrand SM Firmware Update"
 ABOUT_TITLE="About Keystrand SM Update"
 IDM_ABOUTBOX=0x0010
 # The rich edit field gives its paragraphs back with CR LF ends.
@@ -13,7 +12,7 @@ CONTACT+='8 AM - 5 PM Central Time, Mon - Fri\r\nP.O. Box 1142\r\nFenmoor, MN 55
 
 # check_about HWND SHOT: every text of the open box, its place, a screenshot, then OK closes it.
 check_about() {
-    local box="$1" shot="$2" contact notice left top width height screen_w screen_h
+    local box="$1" shot="$2" contact notice
     e2e_expect "title line" "$(e2e_driver text "$box" 1019)" "Keystrand SM Hardware Wedge Firmware Update"
     e2e_expect "version line" "$(e2e_driver text "$box" 1015)" "Version 2.0.0.9"
     e2e_expect "release line" "$(e2e_driver text "$box" 1014)" "Released October 25 2006"
@@ -29,33 +28,21 @@ check_about() {
     e2e_expect "contact block" "$contact" "$CONTACT"
     e2e_driver controls "$box" >"$E2E_ARTIFACTS/$shot-controls.tsv"
     e2e_expect "contact field class" "$(awk -F'\t' '$1 == 1016 { print $2 }' "$E2E_ARTIFACTS/$shot-controls.tsv")" RichEdit20A
-    read -r _ left top width height < <(e2e_driver rect "$box" | grep '^window')
-    read -r _ screen_w screen_h < <(e2e_driver screen | grep '^screen')
-    e2e_expect "About box x" "$left" "$(((screen_w - width) / 2))"
-    e2e_expect "About box y" "$top" "$(((screen_h - height) / 4))"
-    sleep 1 # let the box finish painting before the picture
-    e2e_screenshot "$shot"
+    e2e_expect_placement "About box" "$box"
+    e2e_screenshot_painted "$shot"
     # The web address is marked as a link: the rich edit field draws it in pure blue, one line.
     local blue blue_w blue_h
-    blue="$(convert "$E2E_ARTIFACTS/$shot.png" -fill black +opaque "#0000FF" -fill white \
-        -opaque "#0000FF" -format '%[fx:round(mean*w*h)]' info:)"
-    read -r blue_w blue_h < <(convert "$E2E_ARTIFACTS/$shot.png" -fill black +opaque "#0000FF" \
-        -fill white -opaque "#0000FF" -trim -format '%w %h\n' info:)
+    blue="$(e2e_colour_pixels "$shot" "#0000FF")"
+    read -r blue_w blue_h _ < <(e2e_colour_extent "$shot" "#0000FF")
     e2e_log "link colour: $blue pixels in ${blue_w}x$blue_h"
     [ "$blue" -ge 150 ] && [ "$blue_h" -le 20 ] ||
         e2e_fail "the web address is not drawn as one link ($blue blue pixels, ${blue_w}x$blue_h)"
-    e2e_driver press "$box" 1 || e2e_fail "cannot press OK"
-    e2e_driver wait-gone "$box" 20000 || e2e_fail "the About box stays open after OK"
+    e2e_close_with_ok "$box" "the About box"
 }
 
-e2e_init about
-e2e_require_wine
-e2e_display
-e2e_prefix_use
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 about
 e2e_start_app
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+hwnd="$(e2e_main_window)"
 
 # From the Contact Info button.
 e2e_driver click "$hwnd" 1016 || e2e_fail "cannot click Contact Info"
@@ -69,7 +56,5 @@ box="$(e2e_driver find-window "$ABOUT_TITLE" 30000)" || e2e_fail "no window titl
 e2e_log "About box from the system menu: $box"
 check_about "$box" about-from-system-menu
 
-e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
-e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
-e2e_wait_app_exit 30
+e2e_close_with_escape "$hwnd"
 e2e_log "passed"

@@ -20,6 +20,15 @@ def project_version():
     return tuple(int(n) for n in found.groups())
 
 
+def company_name():
+    """The company's name as the program's names header defines it."""
+    with open(os.path.join(SOURCE_DIR, "src", "app", "ProgramNames.h"), encoding="utf-8") as f:
+        found = re.search(r'#define COMPANY_NAME "([^"]+)"', f.read())
+    if found is None:
+        sys.exit("no COMPANY_NAME in src/app/ProgramNames.h")
+    return found.group(1)
+
+
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_EN_US = 1033
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
@@ -270,7 +279,7 @@ def check_version(resources):
     for key in ("Comments", "CompanyName", "FileDescription", "FileVersion", "InternalName",
                 "LegalCopyright", "ProductName", "ProductVersion"):
         check(key in text, "version key %s missing" % key)
-    check("Fenmoor Systems" in text, "company name")
+    check(company_name() in text, "company name")
     version_text = ".".join(str(n) for n in project_version())
     check(text.count(version_text) >= 2, "file and product version strings %s" % version_text)
     check(struct.pack("<HH", 0x409, 1252) in data, "translation 0x409, 1252")

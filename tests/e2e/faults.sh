@@ -5,21 +5,10 @@
 # and port buttons usable again afterwards.
 source "$(dirname "$0")/lib.sh"
 
-TITLE="Keystrand SM Firmware Update"
 TAIL=".     \n\nFirmware update terminated.\n"
 DEVICE="Keystrand SM"
 
-e2e_init faults
-e2e_require_wine
-e2e_display
-e2e_prefix_use
-
-start_device() {
-    local name="$1" faults=() f
-    shift
-    for f in "$@"; do faults+=(--fault "$f"); done
-    e2e_device_start "$name" "${faults[@]}"
-}
+e2e_begin faults
 
 # The commands and the port button of COM3, as "1006=1 2=1 1012=1 1016=1 2003=1".
 commands_state() {
@@ -27,26 +16,28 @@ commands_state() {
         awk -F'\t' '$1 == 1006 || $1 == 2 || $1 == 1012 || $1 == 1016 || $1 == 2003 { printf "%s%s=%s", sep, $1, $6; sep = " " }'
 }
 
+# expect_outcome HWND NAME CAPTION MESSAGE_START RESULT: the message that ends the update started
+# against the device NAME, its result line, the port released while it shows; then OK closes it.
+expect_outcome() {
+    local hwnd="$1" name="$2" caption="$3" start="$4" result="$5"
+    e2e_wait_msgbox "$hwnd" "$caption" 60 "$name"
+    case "$E2E_BOX_TEXT" in
+    "$start"*) ;;
+    *) e2e_fail "$name: message \"$E2E_BOX_TEXT\", expected it to begin \"$start\"" ;;
+    esac
+    e2e_expect "$name: result line" "$(e2e_result_line "$hwnd")" "$result"
+    e2e_expect "$name: port released while the message shows" "$(e2e_device_status "$name" state)" closed
+    e2e_msgbox_ok "$name"
+}
+
 # run_case HWND NAME CAPTION MESSAGE_START RESULT [FAULT...]: one Begin Update against a device
 # with those faults.
 run_case() {
-    local hwnd="$1" name="$2" caption="$3" start="$4" result="$5" box box_hwnd text
+    local hwnd="$1" name="$2" caption="$3" start="$4" result="$5"
     shift 5
-    start_device "$name" "$@"
-    e2e_driver click "$hwnd" 1006 || e2e_fail "$name: cannot click Begin Update"
-    box="$(e2e_driver wait-msgbox "$hwnd" "$caption" 60000)" ||
-        e2e_fail "$name: no \"$caption\" message; result line \"$(e2e_driver text "$hwnd" 1011)\""
-    box_hwnd="$(sed -n 's/^hwnd\t//p' <<<"$box")"
-    text="$(sed -n 's/^text\t//p' <<<"$box")"
-    case "$text" in
-    "$start"*) ;;
-    *) e2e_fail "$name: message \"$text\", expected it to begin \"$start\"" ;;
-    esac
-    e2e_expect "$name: result line" "$(e2e_driver text "$hwnd" 1011)" "$result"
-    e2e_expect "$name: port released while the message shows" \
-        "$(sed -n 's/^state=//p' "$E2E_ARTIFACTS/$name.status")" closed
-    e2e_driver press "$box_hwnd" 1 || e2e_fail "$name: cannot press OK"
-    e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "$name: the message stays open"
+    e2e_device_start "$name" "$@"
+    e2e_begin_update "$hwnd" "$name"
+    expect_outcome "$hwnd" "$name" "$caption" "$start" "$result"
     e2e_expect "$name: commands afterwards" "$(commands_state "$hwnd")" "2=1 2003=1 1016=1 1012=1 1006=1"
     e2e_device_stop
     e2e_log "$name: passed"
@@ -60,11 +51,11 @@ fail_device() {
 }
 
 CASES=0
-start_device first
+e2e_device_start first
 e2e_wine_start COM3
 e2e_device_stop
 e2e_start_app
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+hwnd="$(e2e_main_window)"
 
 fail_device "$hwnd" version-wrong "Invalid version response from the " 'version:reply=KYST-SM-2.09\r'
 fail_device "$hwnd" version-silent "No response from the " version:dead
@@ -92,24 +83,28 @@ run_case "$hwnd" ready-just-inside "Firmware Update Complete" \
     "The Keystrand SM firmware has been successfully updated.     " \
     "Keystrand SM firmware successfully updated" ready:delay=1700 banner:garbage=300
 e2e_screenshot after-device-faults
-e2e_driver cancel "$hwnd" || e2e_fail "cannot press Done"
-e2e_wait_app_exit 30
+e2e_close_with_done "$hwnd"
+
+# start_package NAME HEXFILE HEXNAME: a package folder of its own, package-NAME, with a copy of the
+# program and HEXFILE as its HEX file HEXNAME; the program started from there.
+start_package() {
+    local name="$1" folder="$E2E_ARTIFACTS/package-$1"
+    mkdir -p "$folder"
+    cp "$E2E_EXE" "$folder/"
+    printf '2.10\r\n%s\r\n' "$3" >"$folder/Keystrand_SM.txt"
+    cp "$2" "$folder/$3"
+    e2e_start_app "$folder/$(basename "$E2E_EXE")" "$name.app.log"
+}
 
 # Damaged firmware files, each in a package folder of its own beside a copy of the program.
 # run_package NAME HEXFILE MESSAGE_START
 run_package() {
-    local name="$1" hex="$2" start="$3" folder="$E2E_ARTIFACTS/package-$1" hwnd
-    mkdir -p "$folder"
-    cp "$E2E_EXE" "$folder/"
-    printf '2.10\r\nbroken.hex\r\n' >"$folder/Keystrand_SM.txt"
-    cp "$hex" "$folder/broken.hex"
-    (cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$folder/$(basename "$E2E_EXE")") >"$E2E_ARTIFACTS/$name.app.log" 2>&1 &
-    E2E_APP_PID=$!
-    hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "$name: no window"
+    local name="$1" hex="$2" start="$3" hwnd
+    start_package "$name" "$hex" broken.hex
+    hwnd="$(e2e_main_window "$name")"
     run_case "$hwnd" "$name" "Firmware Update Error" "$start" "Firmware update failed"
-    grep -q '^rows_accepted=0$' "$E2E_ARTIFACTS/$name.status" || e2e_fail "$name: rows reached the device"
-    e2e_driver cancel "$hwnd" || e2e_fail "$name: cannot press Done"
-    e2e_wait_app_exit 30
+    e2e_expect "$name: rows that reached the device" "$(e2e_device_status "$name" rows_accepted)" 0
+    e2e_close_with_done "$hwnd" "$name"
 }
 
 sample="$(dirname "$E2E_EXE")/KeystrandSM_v210.hex"
@@ -129,29 +124,16 @@ run_package blank-row "$E2E_ARTIFACTS/blank-row.hex" "Invalid data in hex file. 
 
 # The HEX file disappears after both checks of it and before the transfer opens it: the device
 # takes its time over the version reply meanwhile.
-folder="$E2E_ARTIFACTS/package-vanishing"
-mkdir -p "$folder"
-cp "$E2E_EXE" "$folder/"
-printf '2.10\r\nvanishing.hex\r\n' >"$folder/Keystrand_SM.txt"
-cp "$sample" "$folder/vanishing.hex"
-(cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$folder/$(basename "$E2E_EXE")") >"$E2E_ARTIFACTS/vanishing.app.log" 2>&1 &
-E2E_APP_PID=$!
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "vanishing: no window"
-start_device vanishing version:delay=2000
-e2e_driver click "$hwnd" 1006 || e2e_fail "vanishing: cannot click Begin Update"
+start_package vanishing "$sample" vanishing.hex
+hwnd="$(e2e_main_window vanishing)"
+e2e_device_start vanishing version:delay=2000
+e2e_begin_update "$hwnd" vanishing
 sleep 1
-rm -f "$folder/vanishing.hex"
-box="$(e2e_driver wait-msgbox "$hwnd" "Firmware Update Error" 60000)" || e2e_fail "vanishing: no message"
-case "$(sed -n 's/^text\t//p' <<<"$box")" in
-"Unable to open the hex file vanishing.hex     \n\nFirmware update terminated."*) ;;
-*) e2e_fail "vanishing: message \"$(sed -n 's/^text\t//p' <<<"$box")\"" ;;
-esac
-e2e_expect "vanishing: result line" "$(e2e_driver text "$hwnd" 1011)" "Firmware update failed"
-e2e_expect "vanishing: port released" "$(sed -n 's/^state=//p' "$E2E_ARTIFACTS/vanishing.status")" closed
-e2e_driver press "$(sed -n 's/^hwnd\t//p' <<<"$box")" 1 || e2e_fail "vanishing: cannot press OK"
+rm -f "$E2E_ARTIFACTS/package-vanishing/vanishing.hex"
+expect_outcome "$hwnd" vanishing "Firmware Update Error" \
+    "Unable to open the hex file vanishing.hex     \n\nFirmware update terminated." "Firmware update failed"
 e2e_device_stop
-e2e_driver cancel "$hwnd" || e2e_fail "vanishing: cannot press Done"
-e2e_wait_app_exit 30
+e2e_close_with_done "$hwnd" vanishing
 CASES=$((CASES + 1))
 
 e2e_log "passed: $CASES cases"

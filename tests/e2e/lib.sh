@@ -3,10 +3,10 @@
 # runs.
 # shellcheck shell=bash
 #
-# A test script sources this file, calls e2e_init NAME first, then e2e_require_wine, and then what
-# it needs. Every wait has a limit. Nothing here touches a real serial port: the prefix maps COM1 to
-# COM12 to links in our own ports folder, and every other COM link that Wine makes for the
-# machine's serial devices is removed before the program runs.
+# A test script sources this file and calls e2e_begin NAME first (the set-up step: e2e_init NAME
+# and what it needs), then what it needs. Every wait has a limit. Nothing here touches a real
+# serial port: the prefix maps COM1 to COM12 to links in our own ports folder, and every other COM
+# link that Wine makes for the machine's serial devices is removed before the program runs.
 #
 # Which Wine: the product is the 32-bit build, and it runs under 32-bit Wine where the machine can
 # run it. Where it cannot (a kernel without 32-bit support cannot start Wine's 32-bit loader), the
@@ -22,6 +22,10 @@
 set -euo pipefail
 
 E2E_SKIP_CODE=77
+E2E_TITLE="Keystrand SM Firmware Update"
+# The main dialog's controls that the tests press and read.
+E2E_ID_BEGIN_UPDATE=1006
+E2E_ID_RESULT_LINE=1011
 E2E_SCREEN_SIZE="1024x768"
 E2E_LIB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -62,6 +66,23 @@ e2e_init() {
     E2E_WINESERVER=""
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
+}
+
+# e2e_begin NAME: how every test under Wine starts: the Wine of this run, a display, and the run's
+# prefix.
+e2e_begin() {
+    e2e_init "$1"
+    e2e_require_wine
+    e2e_display
+    e2e_prefix_use
+}
+
+# e2e_begin_with_com3 NAME: e2e_begin, then Wine started with COM3 alone in its map, on a
+# pseudo-terminal that nobody answers.
+e2e_begin_with_com3() {
+    e2e_begin "$1"
+    e2e_port_pty 3
+    e2e_wine_start COM3
 }
 
 # Kills everything this test started, by process id, and Wine's processes of our private prefix.
@@ -165,7 +186,7 @@ e2e_flavour_problem() {
         # A loader that the kernel cannot execute is handed to the shell by the caller, which then
         # reports a syntax error: name the real cause where the loader is a 32-bit ELF file.
         if [ "$(head -c 5 "$loader" | od -An -tx1 | tr -d ' \n')" = 7f454c4601 ]; then
-            echo "the kernel cannot execute the 32-bit ELF loader $loader (no 32-bit support): ${out//$'\n'/ }"
+            echo "this machine's kernel cannot run 32-bit programs, so the 32-bit Wine loader $loader cannot start"
         else
             echo "$loader cannot run here: ${out//$'\n'/ }"
         fi
@@ -189,6 +210,20 @@ e2e_use_flavour() {
     E2E_SERIAL_CHECK="$E2E_BUILD_DIR/tools/wine-serial-check/wine-serial-check.exe"
 }
 
+# e2e_build_on_demand FLAVOUR REASON: where the caller makes a Windows build only once it is needed
+# (the demo: E2E_BUILD_ON_DEMAND names its command, which takes the flavour and the reason), has
+# that flavour's build made or brought up to date, once per run.
+e2e_build_on_demand() {
+    [ -n "${E2E_BUILD_ON_DEMAND:-}" ] || return 0
+    case " ${E2E_BUILT_ON_DEMAND:-} " in
+    *" $1 "*) ;;
+    *)
+        E2E_BUILT_ON_DEMAND="${E2E_BUILT_ON_DEMAND:-} $1"
+        "$E2E_BUILD_ON_DEMAND" "$1" "$2" || e2e_fail "the $1 build failed"
+        ;;
+    esac
+}
+
 # Chooses the Wine of this test. The prefix of this run, once made, says which Wine it was made
 # for; before that: 32-bit Wine with the 32-bit build where its loader runs, else wine64 with the
 # 64-bit build. (The set-up step then proves the choice by running a program of the build in the
@@ -201,6 +236,10 @@ e2e_require_wine() {
         reason="$(sed -n 's/^reason=//p' "$ready")"
     fi
     if [ -n "$flavour" ]; then
+        if [ "$flavour" = win64 ]; then
+            problem32="$(e2e_flavour_problem win32)"
+            e2e_build_on_demand win64 "${problem32:-$reason}"
+        fi
         e2e_use_flavour "$flavour"
         E2E_FLAVOUR_REASON="$reason"
         e2e_log "Wine: $flavour with $E2E_WINE, program $E2E_EXE (chosen for this run's prefix: $reason)"
@@ -219,6 +258,7 @@ e2e_require_wine() {
             flavour=win32
             reason="32-bit Wine runs here: the product's own 32-bit build is tested"
         else
+            e2e_build_on_demand win64 "$problem32"
             problem64="$(e2e_flavour_problem win64)"
             if [ -z "$problem64" ]; then
                 flavour=win64
@@ -344,6 +384,7 @@ e2e_prefix_create() {
     E2E_WINE_USED=1
     if ! e2e_prefix_make; then
         if [ "$E2E_FLAVOUR" = win32 ] && [ -z "${KEYSTRAND_E2E_WINE:-}" ]; then
+            e2e_build_on_demand win64 "32-bit Wine starts but cannot run a 32-bit program here ($E2E_PROBLEM)"
             problem64="$(e2e_flavour_problem win64)"
             if [ -n "$problem64" ]; then
                 e2e_unavailable "32-bit Wine cannot run the program ($E2E_PROBLEM) and wine64 cannot be used ($problem64)"
@@ -358,7 +399,7 @@ e2e_prefix_create() {
     fi
     printf 'flavour=%s\nreason=%s\n' "$E2E_FLAVOUR" "$E2E_FLAVOUR_REASON" \
         >"$WINEPREFIX/.keystrand-e2e-ready"
-    e2e_log "Wine used by this run: $E2E_FLAVOUR ($E2E_FLAVOUR_REASON)"
+    e2e_log "Wine used by this run: $E2E_FLAVOUR"
     exec 9>&-
 }
 
@@ -370,32 +411,51 @@ e2e_prefix_use() {
     E2E_WINE_USED=1
 }
 
+# e2e_port_serve N WHAT OUTPUT COMMAND...: COMMAND, in the background with its output in the
+# artefacts file OUTPUT, links a pseudo-terminal at COMn's place in our ports folder (the caller
+# names that place, $E2E_PORTS_DIR/comN, among COMMAND's arguments); waits up to 20 s for the link.
+# The process id is in E2E_SERVE_PID.
+e2e_port_serve() {
+    local n="$1" what="$2" output="$3"
+    shift 3
+    e2e_port_free "$n"
+    "$@" >"$E2E_ARTIFACTS/$output" 2>&1 &
+    E2E_SERVE_PID=$!
+    E2E_PIDS+=("$E2E_SERVE_PID")
+    e2e_wait_for "$what on COM$n" 20 test -L "$E2E_PORTS_DIR/com$n"
+    e2e_log "COM$n -> $(readlink "$E2E_PORTS_DIR/com$n") ($what)"
+}
+
 # e2e_port_pty N: COMn is one end of a new pseudo-terminal whose other end nobody talks to;
 # what the program writes is kept in the artefacts as comN.log.
 e2e_port_pty() {
-    local n="$1" i=0
-    e2e_port_free "$n"
-    python3 "$E2E_LIB_DIR/pty_hold.py" "$E2E_PORTS_DIR/com$n" "$E2E_ARTIFACTS/com$n.log" 900 &
-    E2E_PIDS+=("$!")
-    while [ ! -L "$E2E_PORTS_DIR/com$n" ]; do
-        i=$((i + 1))
-        [ "$i" -lt 100 ] || e2e_fail "no pseudo-terminal for COM$n within 10 s"
-        sleep 0.1
-    done
-    e2e_log "COM$n -> $(readlink "$E2E_PORTS_DIR/com$n")"
+    e2e_port_serve "$1" "a silent pseudo-terminal" "com$1.out" \
+        python3 "$E2E_LIB_DIR/pty_hold.py" "$E2E_PORTS_DIR/com$1" "$E2E_ARTIFACTS/com$1.log" 900
 }
 
-# e2e_device_start NAME [OPTION...]: keystrand-sim in its boot loader serving COM3, with further
-# options of its own (faults, pacing, outputs); its status file is NAME.status in the artefacts.
+# e2e_device_start [--record] NAME [FAULT...]: keystrand-sim in its boot loader serving COM3, with
+# those fault entries; its status file is NAME.status in the artefacts. With --record, it also logs
+# every character to NAME.device.log and writes the flashed image to NAME.flashed.hex.
 e2e_device_start() {
-    local name="$1"
+    local options=() name fault
+    if [ "$1" = --record ]; then
+        shift
+        options+=(--log "$E2E_ARTIFACTS/$1.device.log" --image-out "$E2E_ARTIFACTS/$1.flashed.hex")
+    fi
+    name="$1"
     shift
-    rm -rf "$E2E_PORTS_DIR/com3"
-    "$E2E_SIM" --link "$E2E_PORTS_DIR/com3" --mode boot --quiet --max-seconds 3600 \
-        --status-file "$E2E_ARTIFACTS/$name.status" "$@" >"$E2E_ARTIFACTS/$name.sim.out" 2>&1 &
-    E2E_DEVICE_PID=$!
-    E2E_PIDS+=("$E2E_DEVICE_PID")
-    e2e_wait_for "the simulated device" 20 test -L "$E2E_PORTS_DIR/com3"
+    for fault in "$@"; do
+        options+=(--fault "$fault")
+    done
+    e2e_port_serve 3 "the simulated device" "$name.sim.out" \
+        "$E2E_SIM" --link "$E2E_PORTS_DIR/com3" --mode boot --quiet --max-seconds 3600 \
+        --status-file "$E2E_ARTIFACTS/$name.status" "${options[@]}"
+    E2E_DEVICE_PID=$E2E_SERVE_PID
+}
+
+# e2e_device_status NAME KEY: that value of the status file of the device started as NAME.
+e2e_device_status() {
+    sed -n "s/^$2=//p" "$E2E_ARTIFACTS/$1.status"
 }
 
 # e2e_device_stop: ends the device started last; it writes its outputs as it ends.
@@ -451,9 +511,10 @@ e2e_port_link() {
 }
 
 # Removes every COM link of the prefix that does not lead into our ports folder: Wine links the
-# machine's own serial devices to the numbers above COM12 each time it starts.
+# machine's own serial devices to the numbers above COM12 each time it starts. Said in full the
+# first time in a test, briefly after that.
 e2e_guard_real_ports() {
-    local link target
+    local link target port
     for link in "$WINEPREFIX"/dosdevices/com*; do
         [ -L "$link" ] || continue
         target="$(readlink "$link")"
@@ -461,7 +522,14 @@ e2e_guard_real_ports() {
         "$E2E_PORTS_DIR"/com*) ;;
         *)
             rm -f "$link"
-            e2e_log "removed $(basename "$link") -> $target"
+            port="$(basename "$link" | tr '[:lower:]' '[:upper:]')"
+            case " ${E2E_GUARD_SAID:-} " in
+            *" $port "*) e2e_log "Wine mapped $port to $target again as it started; removed again" ;;
+            *)
+                E2E_GUARD_SAID="${E2E_GUARD_SAID:-} $port"
+                e2e_log "Wine had mapped $port to this machine's real serial port $target; removed that mapping so that no real port is touched"
+                ;;
+            esac
             ;;
         esac
     done
@@ -496,13 +564,89 @@ e2e_wine_start() {
     e2e_log "serial-port map: $(e2e_driver serialcomm-list | tr '\t\n' '= ')"
 }
 
-# Starts the program from a folder other than its own, so that it finds its package by the
-# program directory of its command line.
+# e2e_wine_background OUTPUT PROGRAM [ARG...]: a Windows program under our Wine, in the background
+# with its output in the artefacts file OUTPUT, started from the artefacts folder (not its own);
+# its process id is in E2E_BACKGROUND_PID.
+e2e_wine_background() {
+    local output="$1"
+    shift
+    (cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$@") >"$E2E_ARTIFACTS/$output" 2>&1 &
+    E2E_BACKGROUND_PID=$!
+}
+
+# e2e_start_app [PROGRAM [OUTPUT]]: the program (by default the build's) from a folder other than
+# its own, so that it finds its package by the program directory of its command line.
 e2e_start_app() {
     e2e_ports_placeholders
-    (cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$E2E_EXE") >"$E2E_ARTIFACTS/app.log" 2>&1 &
-    E2E_APP_PID=$!
+    e2e_wine_background "${2:-app.log}" "${1:-$E2E_EXE}"
+    E2E_APP_PID=$E2E_BACKGROUND_PID
     e2e_log "started the program (process $E2E_APP_PID)"
+}
+
+# e2e_main_window [CONTEXT]: the handle of the main dialog of the program just started, once it
+# shows (at most a minute).
+e2e_main_window() {
+    e2e_driver find-window "$E2E_TITLE" 60000 || e2e_fail "${1:+$1: }no window titled \"$E2E_TITLE\""
+}
+
+# e2e_begin_update HWND [CONTEXT]: presses Begin Update.
+e2e_begin_update() {
+    e2e_driver click "$1" "$E2E_ID_BEGIN_UPDATE" || e2e_fail "${2:+$2: }cannot click Begin Update"
+}
+
+# e2e_result_line HWND: the main dialog's result line.
+e2e_result_line() {
+    e2e_driver text "$1" "$E2E_ID_RESULT_LINE"
+}
+
+# e2e_control_enabled HWND ID: 1 when that control of the window is enabled, else 0.
+e2e_control_enabled() {
+    e2e_driver controls "$1" | awk -F'\t' -v id="$2" '$1 == id { print $6 }'
+}
+
+# e2e_wait_msgbox OWNER CAPTION SECONDS [CONTEXT]: waits for a message box of the window OWNER (0:
+# of any window) with that caption (empty: any); then E2E_BOX holds the driver's lines about it,
+# E2E_BOX_HWND its handle, E2E_BOX_CAPTION its caption and E2E_BOX_TEXT its text on one line (line
+# feeds as \n, backslashes doubled). Call it as a command of its own, not inside $(...).
+e2e_wait_msgbox() {
+    local owner="$1" caption="$2" seconds="$3" context="${4:+$4: }" args=("$1")
+    if [ -n "$caption" ]; then
+        args+=("$caption")
+    fi
+    if ! E2E_BOX="$(e2e_driver wait-msgbox "${args[@]}" $((seconds * 1000)))"; then
+        if [ "$owner" != 0 ]; then
+            e2e_fail "${context}no message box${caption:+ \"$caption\"} within $seconds s; result line \"$(e2e_result_line "$owner")\""
+        fi
+        e2e_fail "${context}no message box${caption:+ \"$caption\"} within $seconds s"
+    fi
+    E2E_BOX_HWND="$(sed -n 's/^hwnd\t//p' <<<"$E2E_BOX")"
+    E2E_BOX_CAPTION="$(sed -n 's/^caption\t//p' <<<"$E2E_BOX")"
+    E2E_BOX_TEXT="$(sed -n 's/^text\t//p' <<<"$E2E_BOX")"
+}
+
+# e2e_close_with_ok HWND WHAT: presses OK on that box (a message box, the About box) and waits
+# until it is gone.
+e2e_close_with_ok() {
+    e2e_driver press "$1" 1 || e2e_fail "cannot press OK on $2"
+    e2e_driver wait-gone "$1" 20000 || e2e_fail "$2 stays open after OK"
+}
+
+# e2e_msgbox_ok [CONTEXT]: OK on the message box that e2e_wait_msgbox found.
+e2e_msgbox_ok() {
+    e2e_close_with_ok "$E2E_BOX_HWND" "${1:+$1: }the message box"
+}
+
+# e2e_close_with_escape HWND: Escape ends the main dialog and with it the program.
+e2e_close_with_escape() {
+    e2e_driver escape "$1" || e2e_fail "cannot send Escape"
+    e2e_driver wait-gone "$1" 20000 || e2e_fail "the dialog stays open after Escape"
+    e2e_wait_app_exit 30
+}
+
+# e2e_close_with_done HWND [CONTEXT]: Done ends the main dialog and with it the program.
+e2e_close_with_done() {
+    e2e_driver cancel "$1" || e2e_fail "${2:+$2: }cannot press Done"
+    e2e_wait_app_exit 30
 }
 
 # e2e_wait_app_exit SECONDS
@@ -517,6 +661,37 @@ e2e_screenshot() {
     local file="$E2E_ARTIFACTS/$1.png"
     timeout 30 import -display "$DISPLAY" -window root "$file" || e2e_fail "no screenshot"
     e2e_log "screenshot $file"
+}
+
+# e2e_screenshot_painted NAME: the screenshot once the windows have had a second to finish painting.
+e2e_screenshot_painted() {
+    sleep 1
+    e2e_screenshot "$1"
+}
+
+# e2e_colour_pixels PICTURE COLOUR: how many pixels of the artefact PICTURE.png have exactly that
+# colour ("#RRGGBB").
+e2e_colour_pixels() {
+    convert "$E2E_ARTIFACTS/$1.png" -fill black +opaque "$2" -fill white -opaque "$2" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# e2e_colour_extent PICTURE COLOUR: "WIDTH HEIGHT X Y" of the smallest rectangle around the pixels
+# of that colour.
+e2e_colour_extent() {
+    convert "$E2E_ARTIFACTS/$1.png" -fill black +opaque "$2" -fill white -opaque "$2" -trim \
+        -format '%w %h %X %Y\n' info: | tr -d '+'
+}
+
+# e2e_expect_placement WHAT HWND: the window is centred across the screen, a quarter of the free
+# height from the top.
+e2e_expect_placement() {
+    local left top width height screen_w screen_h
+    read -r _ left top width height < <(e2e_driver rect "$2" | grep '^window')
+    read -r _ screen_w screen_h < <(e2e_driver screen | grep '^screen')
+    e2e_log "$1 at $left,$top ${width}x$height on a ${screen_w}x$screen_h screen"
+    e2e_expect "$1 x" "$left" "$(((screen_w - width) / 2))"
+    e2e_expect "$1 y" "$top" "$(((screen_h - height) / 4))"
 }
 
 # e2e_expect WHAT ACTUAL EXPECTED

@@ -4,7 +4,6 @@
 # then the dialog with Begin Update disabled.
 source "$(dirname "$0")/lib.sh"
 
-TITLE="Keystrand SM Firmware Update"
 HEX_NAME="KeystrandSM_v210.hex"
 
 # stamp FILE: the file's modification time as the program shows it, "     (M-D-YYYY, H:MM:SS AM)":
@@ -21,26 +20,17 @@ stamp() {
     printf '     (%s, %2d:%s:%s %s)' "$(date -r "$1" '+%-m-%-d-%Y')" "$hour" "$minute" "$second" "$suffix"
 }
 
-e2e_init package
-e2e_require_wine
-e2e_display
-e2e_prefix_use
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 package
 
 # 1. The delivered folder as it is.
 e2e_start_app
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+hwnd="$(e2e_main_window)"
 e2e_expect "firmware version line" "$(e2e_driver text "$hwnd" 1009)" "Firmware version  =  2.10"
 e2e_expect "firmware file line" "$(e2e_driver text "$hwnd" 1008)" \
     "Firmware file  =  $HEX_NAME$(stamp "$E2E_DIST/$HEX_NAME")"
-e2e_driver controls "$hwnd" >"$E2E_ARTIFACTS/controls-delivered.tsv"
-e2e_expect "Begin Update enabled" "$(awk -F'\t' '$1 == 1006 { print $6 }' "$E2E_ARTIFACTS/controls-delivered.tsv")" 1
-sleep 1 # let the dialog finish painting before the picture
-e2e_screenshot delivered
-e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
-e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
-e2e_wait_app_exit 30
+e2e_expect "Begin Update enabled" "$(e2e_control_enabled "$hwnd" "$E2E_ID_BEGIN_UPDATE")" 1
+e2e_screenshot_painted delivered
+e2e_close_with_escape "$hwnd"
 
 # 2. A copy of the folder without the description file.
 copy="$E2E_ARTIFACTS/dist-without-description"
@@ -52,30 +42,22 @@ copy_windows="$(timeout 60 "$E2E_WINE" winepath -w "$copy" 2>/dev/null | tr -d '
 [ -n "$copy_windows" ] || e2e_fail "winepath gave no Windows path for $copy"
 description_windows="$copy_windows\\Keystrand_SM.txt"
 e2e_log "the description file is looked for as $description_windows"
-E2E_EXE="$copy/KeystrandUpdate.exe" e2e_start_app
+e2e_start_app "$copy/KeystrandUpdate.exe"
 
-box="$(e2e_driver wait-msgbox 0 "Keystrand SM Update" 60000)" ||
-    e2e_fail "no message box titled \"Keystrand SM Update\""
-printf '%s\n' "$box" >"$E2E_ARTIFACTS/message-box.txt"
-box_hwnd="$(sed -n 's/^hwnd\t//p' <<<"$box")"
+e2e_wait_msgbox 0 "Keystrand SM Update" 60
+printf '%s\n' "$E2E_BOX" >"$E2E_ARTIFACTS/message-box.txt"
 # The driver prints the text on one line: line feeds as \n, backslashes doubled.
 expected='Unable to open the firmware description file:     \n     '
 expected+="${description_windows//\\/\\\\}"
 expected+='     \n\nFirmware update wil be disabled.'
-e2e_expect "message box text" "$(sed -n 's/^text\t//p' <<<"$box")" "$expected"
-sleep 1
-e2e_screenshot message-box
-e2e_driver press "$box_hwnd" 1 || e2e_fail "cannot press OK"
-e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "the message box stays open after OK"
+e2e_expect "message box text" "$E2E_BOX_TEXT" "$expected"
+e2e_screenshot_painted message-box
+e2e_msgbox_ok
 
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\" after the message"
-e2e_driver controls "$hwnd" >"$E2E_ARTIFACTS/controls-without-description.tsv"
-e2e_expect "Begin Update disabled" "$(awk -F'\t' '$1 == 1006 { print $6 }' "$E2E_ARTIFACTS/controls-without-description.tsv")" 0
+hwnd="$(e2e_main_window "after the message")"
+e2e_expect "Begin Update disabled" "$(e2e_control_enabled "$hwnd" "$E2E_ID_BEGIN_UPDATE")" 0
 e2e_expect "firmware file line keeps its template text" "$(e2e_driver text "$hwnd" 1008)" "Firmware file  ="
 e2e_expect "firmware version line" "$(e2e_driver text "$hwnd" 1009)" "Firmware version  =  "
-sleep 1
-e2e_screenshot without-description
-e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
-e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
-e2e_wait_app_exit 30
+e2e_screenshot_painted without-description
+e2e_close_with_escape "$hwnd"
 e2e_log "passed"

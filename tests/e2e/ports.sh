@@ -4,7 +4,6 @@
 # failed open on a port held elsewhere asking the companion program to release and then return it.
 source "$(dirname "$0")/lib.sh"
 
-TITLE="Keystrand SM Firmware Update"
 COMPANION_TITLE="Fenmoor Serial Test Program"
 SETTINGS_KEY='Software\Fenmoor Systems\KeystrandUpdate\Settings'
 # COM7 joins the map later and leads to no terminal, as if another program held it: its open fails.
@@ -42,10 +41,7 @@ companion_logged() {
     tr -d '\r' <"$E2E_ARTIFACTS/companion.log" 2>/dev/null | grep -qx "$1"
 }
 
-e2e_init ports
-e2e_require_wine
-e2e_display
-e2e_prefix_use
+e2e_begin ports
 [ -f "$E2E_COMPANION" ] || e2e_fail "no $E2E_COMPANION"
 e2e_port_pty 3
 e2e_port_pty 5
@@ -55,11 +51,10 @@ e2e_driver profile-set "$SETTINGS_KEY" ComPort 5 || e2e_fail "cannot remember CO
 
 # 1. Exactly the mapped ports, the remembered one checked.
 e2e_start_app
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+hwnd="$(e2e_main_window)"
 e2e_expect "enabled port buttons" "$(enabled_ports "$hwnd")" "3 5"
 e2e_expect "checked port button (the remembered COM5)" "$(checked_port "$hwnd")" 5
-sleep 1
-e2e_screenshot ports-at-start
+e2e_screenshot_painted ports-at-start
 
 # 2. A port added to the map shows after Refresh Serial Ports; the remembered port stays checked.
 e2e_driver serialcomm-set COM3 COM5 "COM$ADDED_PORT" || e2e_fail "cannot add COM$ADDED_PORT to the map"
@@ -71,36 +66,29 @@ e2e_expect "checked port button after the refresh" "$(checked_port "$hwnd")" 5
 
 # 3. The companion program holds COM7, which cannot be opened: both opens fail, and the companion
 # is asked to release the port and, after the message, told that it is free again.
-(cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$E2E_COMPANION" --log companion.log --seconds 120) \
-    >"$E2E_ARTIFACTS/companion.out" 2>&1 &
-E2E_PIDS+=("$!")
+e2e_wine_background companion.out "$E2E_COMPANION" --log companion.log --seconds 120
+E2E_PIDS+=("$E2E_BACKGROUND_PID")
 companion="$(e2e_driver find-window "$COMPANION_TITLE" 60000)" || e2e_fail "no companion window"
 e2e_wait_for "the companion's log" 20 companion_logged ready
 e2e_log "companion window $companion"
 e2e_driver bm-click "$hwnd" $((2000 + ADDED_PORT)) || e2e_fail "cannot choose COM$ADDED_PORT"
 e2e_wait_for "COM$ADDED_PORT checked" 20 test "$(checked_port "$hwnd")" = "$ADDED_PORT"
 e2e_expect "checked port button" "$(checked_port "$hwnd")" "$ADDED_PORT"
-e2e_driver click "$hwnd" 1006 || e2e_fail "cannot click Begin Update"
+e2e_begin_update "$hwnd"
 
-box="$(e2e_driver wait-msgbox "$hwnd" "Firmware Update Error" 30000)" ||
-    e2e_fail "no message box titled \"Firmware Update Error\""
-printf '%s\n' "$box" >"$E2E_ARTIFACTS/message-box.txt"
-box_hwnd="$(sed -n 's/^hwnd\t//p' <<<"$box")"
-e2e_expect "message box text" "$(sed -n 's/^text\t//p' <<<"$box")" "$OPEN_FAILURE"
-e2e_expect "result line" "$(e2e_driver text "$hwnd" 1011)" "$OPEN_FAILURE"
+e2e_wait_msgbox "$hwnd" "Firmware Update Error" 30
+printf '%s\n' "$E2E_BOX" >"$E2E_ARTIFACTS/message-box.txt"
+e2e_expect "message box text" "$E2E_BOX_TEXT" "$OPEN_FAILURE"
+e2e_expect "result line" "$(e2e_result_line "$hwnd")" "$OPEN_FAILURE"
 e2e_expect "companion log while the message shows" "$(companion_handoffs)" \
     "handoff 1001 $ADDED_PORT"
-sleep 1
-e2e_screenshot open-failure
-e2e_driver press "$box_hwnd" 1 || e2e_fail "cannot press OK"
-e2e_driver wait-gone "$box_hwnd" 20000 || e2e_fail "the message box stays open after OK"
+e2e_screenshot_painted open-failure
+e2e_msgbox_ok
 e2e_wait_for "the return notice" 20 companion_logged "handoff 1002 $ADDED_PORT"
 e2e_expect "companion log" "$(companion_handoffs | tr '\n' ';')" \
     "handoff 1001 $ADDED_PORT;handoff 1002 $ADDED_PORT;"
 e2e_expect "enabled port buttons after the update" "$(enabled_ports "$hwnd")" "3 5 $ADDED_PORT"
 e2e_expect "remembered port unchanged" "$(e2e_driver profile-get "$SETTINGS_KEY" ComPort)" 5
 
-e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
-e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
-e2e_wait_app_exit 30
+e2e_close_with_escape "$hwnd"
 e2e_log "passed"

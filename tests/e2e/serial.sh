@@ -5,19 +5,12 @@ source "$(dirname "$0")/lib.sh"
 
 PORT=4
 
-e2e_init serial
-e2e_require_wine
-e2e_display
-e2e_prefix_use
+e2e_begin serial
 [ -f "$E2E_SERIAL_CHECK" ] || e2e_fail "no $E2E_SERIAL_CHECK"
 
 # The peer: the other end of a new pty whose terminal end is COM4.
-e2e_port_free "$PORT"
-python3 "$E2E_LIB_DIR/serial_peer.py" --link "$E2E_PORTS_DIR/com$PORT" --seconds 120 \
-    --log "$E2E_ARTIFACTS/peer.log" >"$E2E_ARTIFACTS/peer.out" 2>&1 &
-E2E_PIDS+=("$!")
-e2e_wait_for "the peer's pty for COM$PORT" 10 test -L "$E2E_PORTS_DIR/com$PORT"
-e2e_log "COM$PORT -> $(readlink "$E2E_PORTS_DIR/com$PORT")"
+e2e_port_serve "$PORT" "the peer" peer.out python3 "$E2E_LIB_DIR/serial_peer.py" \
+    --link "$E2E_PORTS_DIR/com$PORT" --seconds 120 --log "$E2E_ARTIFACTS/peer.log"
 e2e_wine_start "COM$PORT"
 
 out="$(timeout 60 "$E2E_WINE" "$E2E_SERIAL_CHECK" "$PORT" 2>"$E2E_ARTIFACTS/serial-check.err" | tr -d '\r')" ||

@@ -3,7 +3,6 @@
 # controls and place on the screen, and Escape ends the program.
 source "$(dirname "$0")/lib.sh"
 
-TITLE="Keystrand SM Firmware Update"
 HEADLINE="Use for updating the Keystrand SM hardware wedge firmware."
 # The instruction text as the driver prints it, line ends escaped.
 INSTRUCTIONS='- Be sure the Keystrand SM wedge is connected to a power source (see manual).\n'
@@ -19,21 +18,15 @@ INSTRUCTIONS+='- A message box will indicate the success of the update.'
 EXPECTED_IDS="2 1017 -1 2001 2002 2003 2004 2005 2006 2007 2008 2009 2010 2011 2012 -1 1100 1022 -1"
 EXPECTED_IDS+=" 1008 1009 1007 1010 1011 1020 -1 1016 1012 1006"
 
-e2e_init smoke
-e2e_require_wine
-e2e_display
-e2e_prefix_use
-e2e_port_pty 3
-e2e_wine_start COM3
+e2e_begin_with_com3 smoke
 e2e_start_app
-
-hwnd="$(e2e_driver find-window "$TITLE" 60000)" || e2e_fail "no window titled \"$TITLE\""
+hwnd="$(e2e_main_window)"
 e2e_log "main dialog $hwnd"
 
 # Texts set when the dialog opens.
 e2e_expect "headline" "$(e2e_driver text "$hwnd" 1017)" "$HEADLINE"
 e2e_expect "instructions" "$(e2e_driver text "$hwnd" 1100)" "$INSTRUCTIONS"
-for id in 1007 1010 1011; do
+for id in 1007 1010 "$E2E_ID_RESULT_LINE"; do
     e2e_expect "status line $id" "$(e2e_driver text "$hwnd" "$id")" ""
 done
 e2e_expect "firmware version line" "$(e2e_driver text "$hwnd" 1009)" "Firmware version  =  2.10"
@@ -60,24 +53,15 @@ while IFS=$'\t' read -r id class style exstyle visible enabled x y w h text; do
     : "$class" "$style" "$exstyle" "$x" "$y" "$w" "$h"
 done <"$E2E_ARTIFACTS/controls.tsv"
 
-# Placement: centred across the screen, a quarter of the free height from the top.
-read -r _ left top width height < <(e2e_driver rect "$hwnd" | grep '^window')
-read -r _ screen_w screen_h < <(e2e_driver screen | grep '^screen')
-e2e_log "window $left,$top ${width}x$height on a ${screen_w}x$screen_h screen"
-e2e_expect "window x" "$left" "$(((screen_w - width) / 2))"
-e2e_expect "window y" "$top" "$(((screen_h - height) / 4))"
-
-sleep 1 # let the dialog finish painting before the picture
-e2e_screenshot main-dialog
+e2e_expect_placement window "$hwnd"
+e2e_screenshot_painted main-dialog
 
 # The headline is the one text drawn in RGB(192, 0, 0), and all of that colour lies inside it.
 read -r _ origin_x origin_y < <(e2e_driver rect "$hwnd" | grep '^origin')
 read -r _ _ _ _ _ _ head_x head_y head_w head_h _ < <(awk -F'\t' '$1 == 1017' "$E2E_ARTIFACTS/controls.tsv")
-red="$(convert "$E2E_ARTIFACTS/main-dialog.png" -fill black +opaque "#C00000" -fill white \
-    -opaque "#C00000" -format '%[fx:round(mean*w*h)]' info:)"
+red="$(e2e_colour_pixels main-dialog "#C00000")"
 [ "$red" -ge 300 ] || e2e_fail "the headline is not drawn in dark red ($red pixels of that colour)"
-read -r red_w red_h red_x red_y < <(convert "$E2E_ARTIFACTS/main-dialog.png" -fill black \
-    +opaque "#C00000" -fill white -opaque "#C00000" -trim -format '%w %h %X %Y\n' info: | tr -d '+')
+read -r red_w red_h red_x red_y < <(e2e_colour_extent main-dialog "#C00000")
 e2e_log "dark red: $red pixels in ${red_w}x$red_h at $red_x,$red_y; headline at $((origin_x + head_x)),$((origin_y + head_y)) ${head_w}x$head_h"
 if [ "$red_x" -lt $((origin_x + head_x)) ] || [ "$red_y" -lt $((origin_y + head_y)) ] ||
     [ $((red_x + red_w)) -gt $((origin_x + head_x + head_w)) ] ||
@@ -85,8 +69,5 @@ if [ "$red_x" -lt $((origin_x + head_x)) ] || [ "$red_y" -lt $((origin_y + head_
     e2e_fail "dark red outside the headline"
 fi
 
-# Escape ends the dialog and with it the program.
-e2e_driver escape "$hwnd" || e2e_fail "cannot send Escape"
-e2e_driver wait-gone "$hwnd" 20000 || e2e_fail "the dialog stays open after Escape"
-e2e_wait_app_exit 30
+e2e_close_with_escape "$hwnd"
 e2e_log "passed"

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "app/ProgramNames.h"
 #include "fw/App.h"
 #include "fw/host/DialogModel.h"
 #include "fw/host/FakeTopWindows.h"
@@ -32,8 +33,8 @@ struct ProgramHarness {
         services.shell = &shell;
         services.ui = &ui;
         app.SetServices(services);
-        app.SetAppName("KeystrandUpdate");
-        app.SetRegistryKey("Fenmoor Systems");
+        app.SetAppName(PROGRAM_NAME);
+        app.SetRegistryKey(COMPANY_NAME);
     }
 
     // A usable package: the description file naming the HEX file, and the HEX file.

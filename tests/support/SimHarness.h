@@ -10,6 +10,7 @@
 #include "sim/HexImage.h"
 #include "sim/InProcessComm.h"
 #include "support/ProgramHarness.h"
+#include "ui/PortButtons.h"
 
 // A HEX file of dataRows data records of 16 bytes from address 0 and the end-of-file record,
 // with CR LF line ends: dataRows + 1 rows in all.
@@ -67,8 +68,8 @@ struct SimHarness {
                           dlg.IsDlgItemEnabled(IDC_BEGIN_UPDATE) != FALSE,
                           dlg.m_nLoanPort,
                           device.fileComplete()};
-            for (int n = 1; n <= 12; ++n) {
-                if (dlg.IsDlgItemEnabled(2000 + n)) {
+            for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+                if (dlg.IsDlgItemEnabled(PortButtonId(n))) {
                     s.enabledPorts.push_back(n);
                 }
             }

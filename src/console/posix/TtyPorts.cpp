@@ -7,6 +7,8 @@
 
 #include <dirent.h>
 
+#include "serial/PortRange.h"
+
 namespace console {
 
 namespace {
@@ -42,7 +44,7 @@ bool SameDevice(const std::string& a, const std::string& b) {
 }
 
 int LowestFree(const serial::posix::ComPortTable& table) {
-    for (int n = 1; n <= kHostComPorts; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         if (table.pathFor(n).empty()) {
             return n;
         }

@@ -8,8 +8,6 @@
 
 namespace console {
 
-constexpr int kHostComPorts = 12;
-
 // The USB serial ttys in the folder: ttyUSB<n> first, then ttyACM<n>, each in number order.
 // Full paths; an unreadable folder gives none.
 std::vector<std::string> FindSerialTtys(const std::string& devDir);

@@ -5,11 +5,13 @@
 #include <io.h>
 
 #include "app/ProgramDir.h"
+#include "app/ProgramNames.h"
 #include "console/Platform.h"
 #include "fw/win32/WinClock.h"
 #include "fw/win32/WinComm.h"
 #include "fw/win32/WinPortMap.h"
 #include "fw/win32/WinProfile.h"
+#include "serial/PortRange.h"
 
 namespace console {
 
@@ -54,7 +56,7 @@ public:
             PortListing p;
             p.number = ComNumberFromText(comName);
             p.path = "\\\\.\\" + comName + "  " + name;
-            if (p.number > 12) {
+            if (p.number > kLastComPort) {
                 p.note = "beyond COM12: the update reaches COM1 to COM12 only";
             }
             list.push_back(p);
@@ -69,7 +71,7 @@ public:
     int resolvePort(const std::string& text) override { return ComNumberFromText(text); }
 
     std::string settingsPlace() override {
-        return "HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings";
+        return "HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION;
     }
 
     bool isTerminal(std::FILE* stream) override { return ::_isatty(::_fileno(stream)) != 0; }

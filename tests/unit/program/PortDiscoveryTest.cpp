@@ -1,7 +1,9 @@
 // Which port buttons the machine's serial-port map enables, and which one is chosen.
 #include <gtest/gtest.h>
 
+#include "app/ProgramNames.h"
 #include "support/ProgramHarness.h"
+#include "ui/PortButtons.h"
 
 namespace {
 
@@ -17,13 +19,12 @@ protected:
 
     static PortView View(CUpdateDlg& d) {
         PortView v{{}, 0, d.IsDlgItemEnabled(IDC_BEGIN_UPDATE) != FALSE};
-        for (int n = 1; n <= 12; ++n) {
-            if (d.IsDlgItemEnabled(2000 + n)) {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+            if (d.IsDlgItemEnabled(PortButtonId(n))) {
                 v.enabled.push_back(n);
             }
         }
-        const int id = d.GetCheckedRadioButton(IDC_COM1, IDC_COM12);
-        v.checked = id == 0 ? 0 : id - 2000;
+        v.checked = PortOfButton(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
         return v;
     }
 
@@ -34,7 +35,9 @@ protected:
         return v;
     }
 
-    void Remember(int port) { h.profile.writeProfileInt("Settings", "ComPort", port); }
+    void Remember(int port) {
+        h.profile.writeProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, port);
+    }
 
     ProgramHarness h;
 };
@@ -53,10 +56,10 @@ TEST_F(PortDiscovery, EnablesExactlyThePortsTheMapNamesAndChoosesTheRememberedOn
 }
 
 TEST_F(PortDiscovery, RememberedValuesOutsideOneToTwelveCountAsNotPresent) {
-    for (int n = 1; n <= 12; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         h.portMap.add("\\Device\\Serial" + std::to_string(n), "COM" + std::to_string(n));
     }
-    for (int remembered : {0, -1, 13, 1000}) {
+    for (int remembered : {kFirstComPort - 1, -1, kLastComPort + 1, 1000}) {
         Remember(remembered);
         EXPECT_EQ(Open().checked, 1) << remembered;
     }
@@ -101,7 +104,7 @@ TEST_F(PortDiscovery, WithoutAMapEveryRefreshSaysSoAndNothingCanBeChosen) {
     ASSERT_EQ(h.ui.messageBoxes().size(), 3u);
     for (const auto& box : h.ui.messageBoxes()) {
         EXPECT_EQ(box.text, "There are no serial ports installed on this computer.     ");
-        EXPECT_EQ(box.caption, "KeystrandUpdate") << "the application's name";
+        EXPECT_EQ(box.caption, PROGRAM_NAME) << "the application's name";
         EXPECT_EQ(box.type, MB_OK | MB_ICONEXCLAMATION);
     }
     EXPECT_EQ(dlg.m_hSerialCommKey, nullptr);
@@ -137,7 +140,7 @@ TEST_F(PortDiscovery, AnUnusablePackageKeepsBeginUpdateDisabledWhenAPortIsChosen
     h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_REFRESH_PORTS);
         EXPECT_FALSE(d.IsDlgItemEnabled(IDC_BEGIN_UPDATE));
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM2);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM2);
     });
 }
 
@@ -147,9 +150,9 @@ TEST_F(PortDiscovery, AClickChecksOneButtonOfTheGroup) {
     CUpdateDlg dlg;
     h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.click(IDC_COM7);
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM7);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM7);
         w.click(IDC_COM5); // disabled: the click does not reach it
-        EXPECT_EQ(d.GetCheckedRadioButton(IDC_COM1, IDC_COM12), IDC_COM7);
+        EXPECT_EQ(d.GetCheckedRadioButton(kFirstPortButton, kLastPortButton), IDC_COM7);
     });
 }
 

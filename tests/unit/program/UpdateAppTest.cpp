@@ -1,6 +1,7 @@
 // Start-up: the settings root, the program directory handed to the dialog, and the end.
 #include <gtest/gtest.h>
 
+#include "app/ProgramNames.h"
 #include "app/UpdateApp.h"
 #include "support/ProgramHarness.h"
 
@@ -26,7 +27,7 @@ TEST(UpdateApp, RootsTheSettingsRunsTheDialogWithTheProgramDirectoryAndReturnsFa
     EXPECT_EQ(seenDir, "C:\\Program Files\\Tool\\");
     EXPECT_EQ(seenTitle, "Keystrand SM Firmware Update");
     EXPECT_TRUE(wasMainWindow);
-    EXPECT_EQ(h.profile.root(), "software\\Fenmoor Systems\\upd");
+    EXPECT_EQ(h.profile.root(), "software\\" COMPANY_NAME "\\upd");
     EXPECT_EQ(app.m_pMainWnd, nullptr);
 }
 

@@ -5,6 +5,7 @@
 #include "support/ProgramHarness.h"
 #include "support/RecordingComm.h"
 #include "ui/DialogTemplates.h"
+#include "ui/PortButtons.h"
 
 namespace {
 
@@ -34,12 +35,21 @@ TEST(DialogTemplates, TheMainDialogHasItsTwentyNineControlsInTemplateOrder) {
     EXPECT_EQ(t->width, 371);
     EXPECT_EQ(t->height, 361);
     EXPECT_EQ(t->exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
-    // The port buttons: two rows of six, one group that starts at COM1.
-    for (int n = 0; n < 12; ++n) {
+    // The port buttons: one for each offered port, in two rows of six, one group that starts at
+    // COM1; each button's id and text name its port.
+    for (int n = 0; n < kComPortCount; ++n) {
         const fw::ControlTemplate& c = t->controls[3 + n];
+        const int port = kFirstComPort + n;
+        EXPECT_EQ(c.id, PortButtonId(port));
+        EXPECT_EQ(PortOfButton(c.id), port);
+        EXPECT_EQ(std::string(c.text), "COM" + std::to_string(port));
         EXPECT_EQ(c.x, 24 + 56 * (n % 6));
         EXPECT_EQ(c.y, n < 6 ? 36 : 52);
         EXPECT_EQ((c.style & WS_GROUP) != 0, n == 0);
+    }
+    // No other id is a port's: nothing checked (0) and the neighbours of the row.
+    for (int id : {0, kFirstPortButton - 1, kLastPortButton + 1, IDC_BEGIN_UPDATE}) {
+        EXPECT_EQ(PortOfButton(id), 0) << id;
     }
 }
 
