@@ -1,12 +1,12 @@
 // Parsing of keystrand-update's command line and its help text.
 #include "console/Options.h"
 
-#include "serial/PortRange.h"
-
 #include <cctype>
 
+#include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
 #include "console/ExitCodes.h"
+#include "serial/PortRange.h"
 
 namespace console {
 
@@ -172,7 +172,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             if (ok) {
                 const std::string::size_type eq = entry.find('=');
                 const int n = eq == std::string::npos ? 0 : ComNumberFromText(entry.substr(0, eq));
-                if (n < 1 || n > 12 || eq + 1 >= entry.size()) {
+                if (!IsOfferedComPort(n) || eq + 1 >= entry.size()) {
                     *error = "--map takes COMn=PATH with n from 1 to 12, not \"" + entry + "\"";
                     return false;
                 }
@@ -273,12 +273,14 @@ std::string HelpText(const std::string& programName) {
     t += "  143  stopped by SIGTERM (the same)\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
-    t += "  HKEY_CURRENT_USER\\Software\\Fenmoor Systems\\KeystrandUpdate\\Settings, value\n"
-         "  ComPort: the same setting as the Firmware Update dialog's.\n";
+    t += "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION
+         ", value\n"
+         "  " SETTINGS_PORT_ENTRY ": the same setting as the Firmware Update dialog's.\n";
 #else
     t += "  the COM number, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
          "  $XDG_CONFIG_HOME/keystrand-update/settings, else in\n"
-         "  ~/.config/keystrand-update/settings (a [Settings] section with ComPort=n).\n"
+         "  ~/.config/keystrand-update/settings (a [" SETTINGS_SECTION
+         "] section with " SETTINGS_PORT_ENTRY "=n).\n"
          "  The number names whatever tty holds it at the next run.\n\n";
     t += "Environment:\n";
     t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "serial/PortRange.h"
+
 namespace console {
 
 namespace {

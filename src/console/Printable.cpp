@@ -22,7 +22,11 @@ std::string Hex(unsigned char c) {
 } // namespace
 
 std::string Quoted(const std::string& bytes) {
-    std::string out = "\"";
+    return "\"" + Escaped(bytes) + "\"";
+}
+
+std::string Escaped(const std::string& bytes) {
+    std::string out;
     for (const char ch : bytes) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -51,7 +55,7 @@ std::string Quoted(const std::string& bytes) {
             }
         }
     }
-    return out + "\"";
+    return out;
 }
 
 std::string CharacterName(char ch) {

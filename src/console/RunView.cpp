@@ -211,17 +211,24 @@ std::string BarView::BarLine(const Progress& p, int width) {
 }
 
 void BarView::drawProgress(const Progress& progress, bool lastRow) {
+    m_latest = progress;
+    m_behind = true;
     if (m_drawn && !lastRow && progress.now - m_lastDraw < kRedrawMs) {
-        return;
+        return; // drawn at the next chance, or when the bar ends
     }
-    const std::string line = BarLine(progress, m_width());
+    draw();
+}
+
+void BarView::draw() {
+    m_behind = false;
+    const std::string line = BarLine(m_latest, m_width());
     if (m_drawn && line == m_lastLine) {
         return;
     }
     std::fprintf(out(), "\r%s", line.c_str());
     std::fflush(out());
     m_drawn = true;
-    m_lastDraw = progress.now;
+    m_lastDraw = m_latest.now;
     m_lastLine = line;
 }
 
@@ -232,6 +239,9 @@ int BarView::noteColumns() {
 
 void BarView::endProgress() {
     if (m_drawn) {
+        if (m_behind) {
+            draw(); // the bar ends showing where the update stands
+        }
         std::fputc('\n', out());
         m_drawn = false;
     }

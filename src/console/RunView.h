@@ -91,11 +91,14 @@ private:
     void drawProgress(const Progress& progress, bool lastRow) override;
     void endProgress() override;
     int noteColumns() override;
+    void draw();
 
     std::function<int()> m_width;
     bool m_drawn = false;
     DWORD m_lastDraw = 0;
     std::string m_lastLine;
+    Progress m_latest;
+    bool m_behind = false; // m_latest is newer than what the line shows
 };
 
 // Plain lines for a pipe or a file: one each time the progress enters a new tenth and at the

@@ -60,7 +60,8 @@ std::string ProcessName(long pid) {
         ::close(fd);
         name[got > 0 ? got : 0] = '\0';
     }
-    return FirstWord(name) + " (process " + std::to_string(pid) + ")";
+    // Any process may give itself any name: it is shown escaped.
+    return Escaped(FirstWord(name)) + " (process " + std::to_string(pid) + ")";
 }
 
 // The process that holds a flock on the file: /proc/locks names it by device and inode.

@@ -482,6 +482,13 @@ public:
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    void signal(int sig) { ::kill(m_pid, sig); }
+    // The terminal's modes as the program's side sees them.
+    termios modes() const {
+        termios t{};
+        ::tcgetattr(m_slave, &t);
+        return t;
+    }
     const std::string& screen() const { return m_screen; }
 
 private:
@@ -545,6 +552,31 @@ TEST_F(ConsoleTool, OnATerminalTheBarFitsItsWidthFollowsItsChangesAndShowsASilen
                                              "in [0-9.]+ s, [0-9]+ rows/s\r\nThe Keystrand SM "
                                              "firmware has been successfully updated\\.\r\n$")))
         << terminal.screen();
+    EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos);
+    EXPECT_EQ(stopDevice(d), 0);
+}
+
+TEST_F(ConsoleTool, CtrlCOnATerminalEndsTheBarLineAndLeavesTheTerminalAsItWas) {
+    writePackage(HexFile(12));
+    Device d;
+    startDevice(d, dir.path("line"), {"--fault", "xon@row=5:delay=1900"});
+    TerminalRun terminal(60);
+    const termios before = terminal.modes();
+    ASSERT_TRUE(terminal.start({updater, "--package", pkg(), "--port", d.link}));
+    ASSERT_TRUE(WaitFor([&] { return StatusValue(d.status, "rows_accepted") == "4"; }));
+    terminal.signal(SIGINT);
+    ASSERT_TRUE(terminal.readUntil("until an update succeeds.\r\n"));
+    EXPECT_EQ(terminal.wait(), 130);
+    EXPECT_TRUE(std::regex_search(terminal.screen(),
+                                  std::regex("4/13 rows[^\r\n]*\r\nStopped by Ctrl-C \\(SIGINT\\) "
+                                             "at row 4 of 13\\.\r\nThe firmware is incomplete: "
+                                             "run the update again; the device stays in its boot "
+                                             "loader until an update succeeds\\.\r\n$")))
+        << terminal.screen();
+    const termios after = terminal.modes();
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
     EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos);
     EXPECT_EQ(stopDevice(d), 0);
 }
