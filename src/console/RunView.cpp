@@ -252,6 +252,7 @@ void LineView::drawProgress(const Progress& p, bool lastRow) {
         if (!m_silenceShown) {
             m_silenceShown = true;
             std::fprintf(out(), "waiting for the device%s\n", kEllipsis);
+            std::fflush(out()); // in order with the error stream when both go to one pipe
         }
         return;
     }
