@@ -35,7 +35,7 @@ expect_outcome() {
 run_case() {
     local hwnd="$1" name="$2" caption="$3" start="$4" result="$5"
     shift 5
-    e2e_device_start "$name" "$@"
+    e2e_device_with_faults "$name" "$@"
     e2e_begin_update "$hwnd" "$name"
     expect_outcome "$hwnd" "$name" "$caption" "$start" "$result"
     e2e_expect "$name: commands afterwards" "$(commands_state "$hwnd")" "2=1 2003=1 1016=1 1012=1 1006=1"
@@ -51,7 +51,7 @@ fail_device() {
 }
 
 CASES=0
-e2e_device_start first
+e2e_device_with_faults first
 e2e_wine_start COM3
 e2e_device_stop
 e2e_start_app
@@ -139,7 +139,7 @@ open(sys.argv[2], "w", newline="").write("".join(r + "\r\n" for r in rows))
 PY
 start_package row5-of-7 "$E2E_ARTIFACTS/row5-of-7.hex" firmware.hex
 hwnd="$(e2e_main_window row5-of-7)"
-e2e_device_start --holding "$sample" --record row5-of-7
+e2e_device_with_faults --holding "$sample" --record row5-of-7
 e2e_begin_update "$hwnd" row5-of-7
 e2e_wait_msgbox "$hwnd" "Firmware Update Error" 60 row5-of-7
 case "$E2E_BOX_TEXT" in
@@ -165,7 +165,7 @@ CASES=$((CASES + 1))
 # takes its time over the version reply meanwhile.
 start_package vanishing "$sample" vanishing.hex
 hwnd="$(e2e_main_window vanishing)"
-e2e_device_start vanishing version:delay=2000
+e2e_device_with_faults vanishing version:delay=2000
 e2e_begin_update "$hwnd" vanishing
 sleep 1
 rm -f "$E2E_ARTIFACTS/package-vanishing/vanishing.hex"

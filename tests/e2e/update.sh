@@ -10,7 +10,7 @@ NO_READY="No ready response from the Keystrand SM.     \n\nFirmware update termi
 
 e2e_begin update
 
-e2e_device_start --record success
+e2e_device_with_faults --record success
 e2e_wine_start COM3
 e2e_start_app
 hwnd="$(e2e_main_window)"
@@ -32,7 +32,7 @@ python3 "$E2E_LIB_DIR/../../tools/compare_hex_images.py" "$(dirname "$E2E_EXE")/
 e2e_log "the device holds the sample firmware"
 
 # The same dialog again, against a device that never says it is ready.
-e2e_device_start --record no-ready "ready:dead"
+e2e_device_with_faults --record no-ready "ready:dead"
 e2e_begin_update "$hwnd"
 e2e_wait_msgbox "$hwnd" "Firmware Update Error" 60
 case "$E2E_BOX_TEXT" in
