@@ -280,7 +280,7 @@ std::string HelpText(const std::string& programName) {
          "                    port and its device, then every character sent to and received\n"
          "                    from the port with its time (rows by number), and the outcome.\n"
          "                    With several ports, a folder (made when missing) that gets one\n"
-         "                    log per port, named COMn.log\n";
+         "                    log per port, named trace-COMn.log\n";
     t += "  --check           check the package and every row of the HEX file (Intel-HEX\n"
          "                    records with their checksums, ending in the end-of-file record)\n"
          "                    without touching any port\n";

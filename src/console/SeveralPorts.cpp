@@ -214,8 +214,9 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
         if (options.traceFile.empty()) {
             continue;
         }
+        // Not "COM3.log": Windows takes any name that begins "COM3." for the port itself.
         const std::string trace =
-            platform.folderPrefix(options.traceFile) + ComName(port.number) + ".log";
+            platform.folderPrefix(options.traceFile) + "trace-" + ComName(port.number) + ".log";
         if (!runs.back()->traceTo(
                 trace, TraceHeader(r, platform.devicePath(port.number), VersionText(kProgram)))) {
             const int error = errno; // from the trace file's creation

@@ -184,7 +184,7 @@ TEST_F(SeveralPorts, EachDeviceIsUpdatedAsAloneItsLinesWholeAndApartThePortNotRe
         expectImageEqualsFile(devices[i]);
         // One log per port, named by its COM number, each with its own port and outcome.
         const std::string log =
-            ReadWholeFile(dir.path("traces/COM" + std::to_string(i + 1) + ".log"));
+            ReadWholeFile(dir.path("traces/trace-COM" + std::to_string(i + 1) + ".log"));
         EXPECT_NE(log.find("\n# port " + devices[i].link + ", COM" + std::to_string(i + 1) + " = " +
                            devices[i].link + " -> /dev/pts/"),
                   std::string::npos)
@@ -380,7 +380,7 @@ TEST_F(SeveralPorts, WhatCanBeToldBeforeAnyPortIsTouchedStopsThemAll) {
     traced.insert(traced.end(), {"--trace", dir.path("trace-file")});
     EXPECT_EQ(run(traced), 2);
     EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
-                       dir.path("trace-file/COM1.log") + "\": Not a directory\n");
+                       dir.path("trace-file/trace-COM1.log") + "\": Not a directory\n");
 
     // Another process's update holds the HEX file.
     const int holder = ::open((pkg() + "/firmware.hex").c_str(), O_RDONLY);
