@@ -230,7 +230,8 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
     for (const std::string& name : names) {
         list += (list.empty() ? "" : ", ") + name;
     }
-    Say(out, "Updating " + std::to_string(count) + " Keystrand SM devices at once: " + list);
+    Say(out, "Updating " + std::to_string(count) + " Keystrand SM " +
+                 (count == 1 ? "device" : "devices at once") + ": " + list);
     std::fflush(out);
 
     std::vector<PortSummary> results(count);
