@@ -11,6 +11,7 @@
 #include "console/Printable.h"
 #include "console/RememberedPort.h"
 #include "console/RunView.h"
+#include "console/SeveralPorts.h"
 #include "console/UpdateRun.h"
 #include "update/HexFileCheck.h"
 
@@ -29,7 +30,8 @@ void Say(std::FILE* stream, const std::string& line) {
     std::fprintf(stream, "%s\n", line.c_str());
 }
 
-// The package, or its problem told on err (nothing has touched a port yet).
+} // namespace
+
 bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
                        Package* package) {
     *package = ReadPackage(PackageDir(options, platform),
@@ -44,8 +46,6 @@ bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* ou
     }
     return true;
 }
-
-} // namespace
 
 int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::FILE* err) {
     Package package;
@@ -147,6 +147,9 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* out, std::
     }
     if (options.check) {
         return RunCheck(options, platform, out, err);
+    }
+    if (options.severalPorts()) {
+        return RunSeveralPorts(options, platform, out, err);
     }
     return RunUpdate(options, platform, out, err);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "console/Options.h"
+#include "console/Package.h"
 #include "console/Platform.h"
 
 namespace console {
@@ -13,5 +14,10 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* out, std::
 int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::FILE* err);
 int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FILE* err);
 int ListPorts(Platform& platform, std::FILE* out);
+
+// Reads the package that the options name and says its version and HEX file on out; false, with
+// its problem told on err, when it cannot be used.
+bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
+                       Package* package);
 
 } // namespace console

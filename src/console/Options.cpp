@@ -159,7 +159,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         } else if (name == "--package") {
             ok = takeValue(&options->packageDir);
         } else if (name == "--port") {
-            ok = takeValue(&options->port);
+            std::string port;
+            ok = takeValue(&port);
+            for (const std::string& given : options->ports) {
+                if (ok && given == port) {
+                    *error = "--port " + port + " is given twice";
+                    return false;
+                }
+            }
+            if (ok) {
+                options->ports.push_back(port);
+                options->port = options->ports.front();
+            }
+        } else if (name == "--all-ports") {
+            ok = noValue(&options->allPorts);
         } else if (name == "--trace") {
             ok = takeValue(&options->traceFile);
         } else if (name == "--map") {
@@ -197,7 +210,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         *error = "--list-ports and --check cannot be given together";
         return false;
     }
-    return CheckPortText(options->port, error);
+    if (options->allPorts && (options->listPorts || options->check || !options->ports.empty())) {
+        *error = std::string("--all-ports and ") +
+                 (options->listPorts ? "--list-ports"
+                  : options->check   ? "--check"
+                                     : "--port") +
+                 " cannot be given together";
+        return false;
+    }
+    for (const std::string& port : options->ports) {
+        if (!CheckPortText(port, error)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string HelpText(const std::string& programName) {
@@ -205,6 +231,12 @@ std::string HelpText(const std::string& programName) {
     t += "Usage: " + programName + " [--package DIR] [--port PORT] [--trace FILE]";
 #ifndef _WIN32
     t += " [--map COMn=PATH]...";
+#endif
+    t += "\n";
+    t += "       " + programName +
+         " [--package DIR] (--port PORT --port PORT... | --all-ports) [--trace DIR]";
+#ifndef _WIN32
+    t += "\n                        [--map COMn=PATH]...";
 #endif
     t += "\n";
     t += "       " + programName + " --check [--package DIR]\n";
@@ -241,9 +273,14 @@ std::string HelpText(const std::string& programName) {
          "                    (/dev/ttyUSB*, then /dev/ttyACM*, in number order) take the\n"
          "                    lowest free numbers; then a --port path that is still unmapped.\n";
 #endif
+    t += "  --port PORT ...   several --port: one update on each port, all at once (see\n"
+         "                    Several devices below)\n";
+    t += "  --all-ports       one update on every port that --list-ports shows, all at once\n";
     t += "  --trace FILE      write a log of the update: the program's version, the date, the\n"
          "                    port and its device, then every character sent to and received\n"
-         "                    from the port with its time (rows by number), and the outcome\n";
+         "                    from the port with its time (rows by number), and the outcome.\n"
+         "                    With several ports, a folder (made when missing) that gets one\n"
+         "                    log per port, named trace-COMn.log\n";
     t += "  --check           check the package and every row of the HEX file (Intel-HEX\n"
          "                    records with their checksums, ending in the end-of-file record)\n"
          "                    without touching any port\n";
@@ -271,6 +308,16 @@ std::string HelpText(const std::string& programName) {
          "     incomplete: run the update again\n";
     t += "  130  stopped by Ctrl-C (the device's state is said)\n";
     t += "  143  stopped by SIGTERM (the same)\n\n";
+    t += "Several devices:\n"
+         "  With several --port or --all-ports, each port gets an update of its own, all at\n"
+         "  once, from the one package, which is checked once before any port is opened. A\n"
+         "  device that fails, is unplugged or stays silent does not stop or slow the others;\n"
+         "  Ctrl-C stops them all and says where each one stood. On a terminal each port has\n"
+         "  one line redrawn in place; otherwise every line begins with its port. A table\n"
+         "  ends the run: each port with its outcome, rows and time. The exit code is the\n"
+         "  worst of the ports' exit codes, from the worst: stopped (130 or 143), 1, 6, 5,\n"
+         "  4, 3, and 0 when every device was updated.\n"
+         "  The remembered port is left as it was.\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
     t += "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION

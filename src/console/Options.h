@@ -13,12 +13,20 @@ struct Options {
     bool check = false;
     // Empty when not given: the program's own folder.
     std::string packageDir;
-    // Empty when not given: the remembered port, else the only port present.
+    // Empty when not given: the remembered port, else the only port present. With several
+    // --port, the first.
     std::string port;
-    // Empty when no trace is wanted.
+    // Every --port, in the order given.
+    std::vector<std::string> ports;
+    // --all-ports: every port present.
+    bool allPorts = false;
+    // Empty when no trace is wanted. With several ports, a folder.
     std::string traceFile;
     // Explicit COM numbers for device paths (host only): --map COMn=PATH.
     std::vector<std::pair<int, std::string>> maps;
+
+    // Several devices at once, one per port: several --port, or --all-ports.
+    bool severalPorts() const { return allPorts || ports.size() > 1; }
 };
 
 // Reads the arguments after the program name. False, with a one-line reason, when an option is

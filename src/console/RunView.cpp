@@ -127,7 +127,11 @@ void RunView::update(bool rowSent) {
 void RunView::note(const std::string& line) {
     endProgress();
     const int columns = noteColumns();
-    std::fprintf(m_out, "%s\n", (columns > 0 ? Wrapped(line, columns) : line).c_str());
+    write((columns > 0 ? Wrapped(line, columns) : line) + "\n");
+}
+
+void RunView::write(const std::string& text) {
+    std::fputs(text.c_str(), m_out);
     std::fflush(m_out);
 }
 
@@ -225,8 +229,7 @@ void BarView::draw() {
     if (m_drawn && line == m_lastLine) {
         return;
     }
-    std::fprintf(out(), "\r%s", line.c_str());
-    std::fflush(out());
+    write("\r" + line);
     m_drawn = true;
     m_lastDraw = m_latest.now;
     m_lastLine = line;
@@ -242,7 +245,7 @@ void BarView::endProgress() {
         if (m_behind) {
             draw(); // the bar ends showing where the update stands
         }
-        std::fputc('\n', out());
+        write("\n");
         m_drawn = false;
     }
 }
@@ -251,8 +254,7 @@ void LineView::drawProgress(const Progress& p, bool lastRow) {
     if (p.waitedMs >= kSilenceShownMs) {
         if (!m_silenceShown) {
             m_silenceShown = true;
-            std::fprintf(out(), "waiting for the device%s\n", kEllipsis);
-            std::fflush(out()); // in order with the error stream when both go to one pipe
+            write(std::string("waiting for the device") + kEllipsis + "\n");
         }
         return;
     }
@@ -262,9 +264,8 @@ void LineView::drawProgress(const Progress& p, bool lastRow) {
         return;
     }
     m_lastTenth = tenth;
-    std::fprintf(out(), "Row %d of %d (%s%%)\n", p.row, p.total,
-                 std::to_string(p.total > 0 ? 100LL * p.row / p.total : 0).c_str());
-    std::fflush(out());
+    write("Row " + std::to_string(p.row) + " of " + std::to_string(p.total) + " (" +
+          std::to_string(p.total > 0 ? 100LL * p.row / p.total : 0) + "%)\n");
 }
 
 } // namespace console

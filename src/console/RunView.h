@@ -55,8 +55,9 @@ protected:
     virtual void endProgress() = 0;
     // The columns that notes are wrapped at; 0: not wrapped.
     virtual int noteColumns() { return 0; }
-
-    std::FILE* out() const { return m_out; }
+    // Where everything the view shows goes: the stream, flushed. The view of one of several
+    // updates at once hands its text on instead.
+    virtual void write(const std::string& text);
 
 private:
     void update(bool rowSent);

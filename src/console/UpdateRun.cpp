@@ -107,6 +107,8 @@ RunResult UpdateRun::run(const RunRequest& request) {
     update::UpdateSession session(port, waits, observers);
     update::FirmwarePackage package;
     package.hexPath = request.hexPath;
+    package.files = request.files;
+    package.checked = request.checkedPackage;
 
     RunResult result;
     result.outcome = session.Run(request.port, package);

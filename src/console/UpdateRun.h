@@ -9,6 +9,8 @@
 #include "console/Platform.h"
 #include "console/RunView.h"
 #include "console/Trace.h"
+#include "fw/TextFile.h"
+#include "update/HexFileCheck.h"
 #include "update/UpdateOutcome.h"
 
 namespace console {
@@ -18,6 +20,10 @@ struct RunRequest {
     std::string portName; // for messages
     std::string hexPath;  // the HEX file to send
     std::string hexName;  // its name in the description file
+    // Several updates of one package at once: how they open the HEX file (null: exclusively),
+    // and its check, made once before any of them began (null: each update checks it).
+    fw::FileOpener* files = nullptr;
+    const update::HexFileSummary* checkedPackage = nullptr;
 };
 
 struct RunResult {

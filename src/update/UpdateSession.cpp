@@ -57,7 +57,9 @@ bool UpdateSession::Expect(char awaited, Awaited which, Stage stage, Outcome* fa
 
 Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
     Enter(Stage::kCheckingPackage);
-    const HexFileSummary summary = CheckHexFile(package.hexPath, package.files);
+    const HexFileSummary summary = package.checked != nullptr
+                                       ? *package.checked
+                                       : CheckHexFile(package.hexPath, package.files);
     m_facts.totalRows = summary.rows;
     m_observer.packageChecked(summary);
     if (!summary.ok()) {

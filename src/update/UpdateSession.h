@@ -5,6 +5,7 @@
 
 #include "fw/TextFile.h"
 #include "serial/SerialPort.h"
+#include "update/HexFileCheck.h"
 #include "update/LineWaits.h"
 #include "update/UpdateObserver.h"
 #include "update/UpdateOutcome.h"
@@ -15,6 +16,10 @@ namespace update {
 struct FirmwarePackage {
     std::string hexPath;             // what is opened
     fw::FileOpener* files = nullptr; // null: the machine's own files
+    // The whole-file check a face has already made (one package for several devices at once):
+    // taken instead of reading the file again before the port opens. Null: the session checks.
+    // The transfer checks the rows again as it counts them, whatever this says.
+    const HexFileSummary* checked = nullptr;
 };
 
 // Runs on the thread that calls it; every wait goes through the waits seam and is bounded. The

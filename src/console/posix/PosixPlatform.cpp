@@ -61,7 +61,7 @@ public:
     }
 
     int resolvePort(const std::string& text) override {
-        return IsDevicePath(text) ? m_ports.portPathNumber : ComNumberFromText(text);
+        return IsDevicePath(text) ? m_ports.numberOfPortPath(text) : ComNumberFromText(text);
     }
 
     std::string settingsPlace() override {
@@ -101,8 +101,13 @@ std::unique_ptr<Platform> MakePlatform(const Options& options, std::string* erro
     const std::vector<std::string> found =
         FindSerialTtys(devDir != nullptr && *devDir != '\0' ? devDir : "/dev");
     HostPorts ports;
-    const std::string portPath = IsDevicePath(options.port) ? options.port : std::string();
-    if (!NumberPorts(options.maps, found, portPath, &ports, error)) {
+    std::vector<std::string> portPaths;
+    for (const std::string& port : options.ports) {
+        if (IsDevicePath(port)) {
+            portPaths.push_back(port);
+        }
+    }
+    if (!NumberPorts(options.maps, found, portPaths, &ports, error)) {
         return nullptr;
     }
     return std::make_unique<PosixPlatform>(std::move(ports), FileProfile::DefaultPath());

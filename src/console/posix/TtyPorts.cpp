@@ -87,8 +87,42 @@ std::vector<std::string> FindSerialTtys(const std::string& devDir) {
     return paths;
 }
 
+namespace {
+
+// The number of the --port path: that of the entry with the same path, else with the same
+// device, else the lowest free one (0: none is free).
+int NumberPortPath(const std::string& portPath, HostPorts* ports) {
+    for (const auto& entry : ports->table.entries()) {
+        if (entry.second == portPath) {
+            return entry.first;
+        }
+    }
+    for (const auto& entry : ports->table.entries()) {
+        if (SameDevice(entry.second, portPath)) {
+            return entry.first;
+        }
+    }
+    const int n = LowestFree(ports->table);
+    if (n != 0) {
+        ports->table.set(n, portPath);
+        ports->origins.emplace_back(n, "--port");
+    }
+    return n;
+}
+
+} // namespace
+
+int HostPorts::numberOfPortPath(const std::string& path) const {
+    for (const auto& p : portPathNumbers) {
+        if (p.first == path) {
+            return p.second;
+        }
+    }
+    return 0;
+}
+
 bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
-                 const std::vector<std::string>& found, const std::string& portPath,
+                 const std::vector<std::string>& found, const std::vector<std::string>& portPaths,
                  HostPorts* ports, std::string* error) {
     for (const auto& m : maps) {
         ports->table.set(m.first, m.second);
@@ -110,27 +144,13 @@ bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
         ports->table.set(n, path);
         ports->origins.emplace_back(n, "found");
     }
-    if (!portPath.empty()) {
-        for (const auto& entry : ports->table.entries()) {
-            if (entry.second == portPath) {
-                ports->portPathNumber = entry.first;
-                return true;
-            }
-        }
-        for (const auto& entry : ports->table.entries()) {
-            if (SameDevice(entry.second, portPath)) {
-                ports->portPathNumber = entry.first;
-                return true;
-            }
-        }
-        const int n = LowestFree(ports->table);
+    for (const std::string& portPath : portPaths) {
+        const int n = NumberPortPath(portPath, ports);
         if (n == 0) {
             *error = "no COM number is free for " + portPath + ": COM1 to COM12 are all taken";
             return false;
         }
-        ports->table.set(n, portPath);
-        ports->origins.emplace_back(n, "--port");
-        ports->portPathNumber = n;
+        ports->portPathNumbers.emplace_back(portPath, n);
     }
     return true;
 }

@@ -18,16 +18,19 @@ struct HostPorts {
     std::vector<std::pair<int, std::string>> origins;
     // Ttys found that got no number because COM1 to COM12 were taken.
     std::vector<std::string> unnumbered;
-    // The number of the --port path, 0 when no path was given.
-    int portPathNumber = 0;
+    // The number of each --port path, as given.
+    std::vector<std::pair<std::string, int>> portPathNumbers;
+
+    // The number of a --port path; 0 when it was not given.
+    int numberOfPortPath(const std::string& path) const;
 };
 
 // Numbers the ports: the --map entries keep their numbers; the ttys found take the lowest free
-// numbers, unless a --map entry already names the same device; a --port path is matched with
-// the entries (by path, then by the file it resolves to) or takes the lowest free number.
-// False, with a reason, when the --port path finds no free number.
+// numbers, unless a --map entry already names the same device; each --port path is matched
+// with the entries (by path, then by the file it resolves to) or takes the lowest free number.
+// False, with a reason, when a --port path finds no free number.
 bool NumberPorts(const std::vector<std::pair<int, std::string>>& maps,
-                 const std::vector<std::string>& found, const std::string& portPath,
+                 const std::vector<std::string>& found, const std::vector<std::string>& portPaths,
                  HostPorts* ports, std::string* error);
 
 } // namespace console

@@ -40,9 +40,23 @@ TEST(ConsoleOptions, FormsOfTheCommandLine) {
     EXPECT_TRUE(o.version);
     EXPECT_EQ(console::VersionText("keystrand-update"), "keystrand-update 2.0.0.9");
     ASSERT_TRUE(console::ParseOptions({"--port", "/dev/ttyUSB0"}, &o, &error));
+    EXPECT_FALSE(o.severalPorts());
+    ASSERT_TRUE(console::ParseOptions({"--port", "COM2", "--port=/dev/ttyUSB0", "--trace", "d"}, &o,
+                                      &error))
+        << error;
+    EXPECT_EQ(o.ports, (std::vector<std::string>{"COM2", "/dev/ttyUSB0"}));
+    EXPECT_EQ(o.port, "COM2");
+    EXPECT_TRUE(o.severalPorts());
+    ASSERT_TRUE(console::ParseOptions({"--all-ports"}, &o, &error));
+    EXPECT_TRUE(o.severalPorts());
 
     const std::pair<std::vector<std::string>, const char*> bad[] = {
-        {{"--port", "1", "--port", "2"}, "--port is given more than once"},
+        {{"--port", "1", "--port", "2", "--port", "1"}, "--port 1 is given twice"},
+        {{"--port", "1", "--port", "COM13"}, "--port COM13: the update reaches COM1 to COM12 only"},
+        {{"--all-ports", "--port", "1"}, "--all-ports and --port cannot be given together"},
+        {{"--check", "--all-ports"}, "--all-ports and --check cannot be given together"},
+        {{"--all-ports", "--list-ports"}, "--all-ports and --list-ports cannot be given together"},
+        {{"--trace", "a", "--trace", "b"}, "--trace is given more than once"},
         {{"--port", "0"},
          "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not \"0\""},
         {{"--port", "COM0"},
@@ -208,13 +222,18 @@ TEST(ConsolePorts, MappedPortsKeepTheirNumbersAndFoundTtysTakeTheLowestFree) {
     console::HostPorts ports;
     std::string error;
     ASSERT_TRUE(console::NumberPorts({{2, "/m"}, {4, dir.path("ttyACM0")}}, found,
-                                     dir.path("ttyUSB10"), &ports, &error));
+                                     {dir.path("ttyUSB10"), "/dev/pts/9", "/m"}, &ports, &error));
     EXPECT_EQ(ports.table.pathFor(1), dir.path("ttyUSB2"));
     EXPECT_EQ(ports.table.pathFor(2), "/m");
     EXPECT_EQ(ports.table.pathFor(3), dir.path("ttyUSB10"));
     EXPECT_EQ(ports.table.pathFor(4), dir.path("ttyACM0")); // not numbered twice
     EXPECT_EQ(ports.table.pathFor(5), dir.path("ttyACM1"));
-    EXPECT_EQ(ports.portPathNumber, 3);
+    EXPECT_EQ(ports.numberOfPortPath(dir.path("ttyUSB10")), 3);
+    // Several --port paths: a new one takes the lowest free number, a mapped one keeps its own.
+    EXPECT_EQ(ports.numberOfPortPath("/dev/pts/9"), 6);
+    EXPECT_EQ(ports.table.pathFor(6), "/dev/pts/9");
+    EXPECT_EQ(ports.numberOfPortPath("/m"), 2);
+    EXPECT_EQ(ports.numberOfPortPath("/not/given"), 0);
 
     // Twelve taken: the thirteenth tty has no number, and a --port path finds none either.
     std::vector<std::string> many;
@@ -222,7 +241,7 @@ TEST(ConsolePorts, MappedPortsKeepTheirNumbersAndFoundTtysTakeTheLowestFree) {
         many.push_back("/dev/ttyUSB" + std::to_string(i));
     }
     console::HostPorts full;
-    EXPECT_FALSE(console::NumberPorts({}, many, "/elsewhere", &full, &error));
+    EXPECT_FALSE(console::NumberPorts({}, many, {"/elsewhere"}, &full, &error));
     EXPECT_NE(error.find("no COM number is free"), std::string::npos);
     EXPECT_EQ(full.unnumbered, std::vector<std::string>{"/dev/ttyUSB12"});
 }

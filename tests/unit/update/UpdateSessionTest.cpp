@@ -159,6 +159,29 @@ TEST(UpdateSession, APackageProblemEndsTheUpdateBeforeThePortIsOpened) {
     EXPECT_EQ(b.comm->openCount(), 0);
 }
 
+TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtTheTransfer) {
+    Bench b(sim::Mode::BootLoader);
+    update::FirmwarePackage package = b.package(HexFile(2));
+    b.files.failReading("fw.hex", -1); // counts the opens, fails none
+    const update::HexFileSummary good = update::CheckHexFile(package.hexPath);
+    package.checked = &good;
+    update::UpdateSession session(*b.port, b.waits, b.observer);
+    ASSERT_TRUE(session.Run(3, package).ok());
+    EXPECT_EQ(b.files.opensOfFailingFile(), 1) << "the transfer's own open only";
+
+    // The face's verdict stands: a problem it found ends the update before the port opens.
+    Bench refused(sim::Mode::BootLoader);
+    update::FirmwarePackage same = refused.package(HexFile(2));
+    update::HexFileSummary bad = good;
+    bad.problem.kind = update::HexFileProblem::Kind::kLastRowNotEndOfFile;
+    same.checked = &bad;
+    update::UpdateSession other(*refused.port, refused.waits, refused.observer);
+    const Outcome o = other.Run(3, same);
+    EXPECT_EQ(o.failure, Failure::kPackage);
+    EXPECT_EQ(o.package.kind, update::HexFileProblem::Kind::kLastRowNotEndOfFile);
+    EXPECT_EQ(refused.comm->openCount(), 0);
+}
+
 TEST(UpdateSession, APortThatCannotBeOpenedIsTriedOnceMoreOnlyWhenTheFaceAsks) {
     Bench declined(sim::Mode::BootLoader);
     Outcome o = declined.run(HexFile(1), 5);

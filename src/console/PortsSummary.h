@@ -1,0 +1,35 @@
+// The end of an update of several devices at once: the table of the ports' outcomes and the
+// one exit code for them all.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "fw/WinTypes.h"
+
+namespace console {
+
+// How the update through one port ended.
+struct PortSummary {
+    std::string name;    // the port as the user knows it
+    int exitCode = 0;    // as for an update of this device alone
+    std::string outcome; // the headline of its outcome, as for an update of this device alone
+    int rowsSent = 0;
+    int totalRows = 0;
+    DWORD elapsedMs = 0;
+    bool ran = true; // false: no update was begun on it (no rows, no time)
+};
+
+// "0.8 s".
+std::string Seconds(DWORD ms);
+
+// The worst of several exit codes: a stop by a signal (128 + its number) first, then 1 (the
+// program failed), 6 (transfer), 5 (device entry), 4 (port), 3 (package), 2, and 0 last.
+int WorstExitCode(const std::vector<int>& codes);
+
+// A header and one row per port, the outcome last since it is the longest:
+//   Port          Rows    Time    Outcome
+//   /dev/ttyUSB0  13/13   0.8 s   The Keystrand SM firmware has been successfully updated.
+// then "3 of 4 devices updated; exit code 6."
+std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports);
+
+} // namespace console
