@@ -111,6 +111,25 @@ bool CheckPortText(const std::string& port, std::string* error) {
 
 } // namespace
 
+bool IsWindowsDeviceName(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of("/\\:");
+    std::string base = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    base = base.substr(0, base.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back(); // Windows drops trailing blanks of a name
+    }
+    std::string upper;
+    for (char c : base) {
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+        return true;
+    }
+    return upper.size() == 4 &&
+           (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+           upper[3] >= '1' && upper[3] <= '9';
+}
+
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
     *options = Options();
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -175,6 +194,13 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             ok = noValue(&options->allPorts);
         } else if (name == "--trace") {
             ok = takeValue(&options->traceFile);
+#ifdef _WIN32
+            if (ok && IsWindowsDeviceName(options->traceFile)) {
+                *error = "--trace " + options->traceFile +
+                         ": Windows takes that name for a device, not a file; choose another";
+                return false;
+            }
+#endif
         } else if (name == "--map") {
 #ifdef _WIN32
             *error = "--map is not needed on Windows: the system names the COM ports";

@@ -41,6 +41,10 @@ int ComNumberFromText(const std::string& text);
 // Whether --port names a device path (host: it holds a slash) rather than a COM number.
 bool IsDevicePath(const std::string& text);
 
+// Whether Windows takes a file of that path for a device: its last part, up to the first dot,
+// is CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any case ("COM1.log" writes to COM1).
+bool IsWindowsDeviceName(const std::string& path);
+
 // "keystrand-update 2.0.0.9".
 std::string VersionText(const std::string& programName);
 

@@ -1,4 +1,5 @@
 // The stop flag on POSIX: SIGINT and SIGTERM handlers that set it and interrupt a blocked wait.
+#include <atomic>
 #include <csignal>
 
 #include <unistd.h>
@@ -9,14 +10,14 @@ namespace console {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopSignal = 0;
+// Read by every update's thread and written by the handler: a lock-free atomic is safe in both.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set in a signal handler");
 
 extern "C" void OnStopSignal(int number) {
-    if (g_stopSignal != 0 && number == SIGINT) {
+    int none = 0;
+    if (!g_stopSignal.compare_exchange_strong(none, number) && number == SIGINT) {
         ::_exit(128 + SIGINT); // asked twice: the user means it
-    }
-    if (g_stopSignal == 0) {
-        g_stopSignal = number;
     }
 }
 
@@ -35,13 +36,12 @@ void InstallStopHandlers() {
 }
 
 int StopSignal() {
-    return g_stopSignal;
+    return g_stopSignal.load();
 }
 
 void RequestStop(int signalNumber) {
-    if (g_stopSignal == 0) {
-        g_stopSignal = signalNumber;
-    }
+    int none = 0;
+    g_stopSignal.compare_exchange_strong(none, signalNumber);
 }
 
 } // namespace console

@@ -35,7 +35,8 @@ void InstallStopHandlers() {
 }
 
 int StopSignal() {
-    return static_cast<int>(g_stopSignal);
+    // An interlocked read: the control handler runs on a thread of its own.
+    return static_cast<int>(::InterlockedCompareExchange(&g_stopSignal, 0, 0));
 }
 
 void RequestStop(int signalNumber) {

@@ -84,6 +84,16 @@ TEST(ConsoleOptions, FormsOfTheCommandLine) {
     }
 }
 
+TEST(ConsoleOptions, TraceNamesThatWindowsTakesForDevices) {
+    for (const char* path :
+         {"COM1.log", "c:\\logs\\com9.txt", "traces/NUL", "aux.x.y", "LPT3 .log"}) {
+        EXPECT_TRUE(console::IsWindowsDeviceName(path)) << path;
+    }
+    for (const char* path : {"trace-COM1.log", "COM10.log", "COM0.log", "console.log", "CON1"}) {
+        EXPECT_FALSE(console::IsWindowsDeviceName(path)) << path;
+    }
+}
+
 console::RunView::Progress At(int row, int total, DWORD msSinceFirstRow, DWORD waitedMs = 0) {
     console::RunView::Progress p;
     p.row = row;
