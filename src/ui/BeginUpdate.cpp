@@ -80,9 +80,7 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
         return;
     }
     m_bBeginUpdateActive = false;
-    m_serialPort.Close();
-    EnablePortButtons();
-    ReturnPortLoan();
+    ResetAfterUpdate();
     SetUpdateCommandsLocked(false);
     SetDlgItemText(IDC_UPDATE_RESULT, "Firmware update failed");
     MessageBox("The firmware update stopped because of an internal error (" + what +

@@ -116,7 +116,7 @@ bool ParseHexRecord(const std::string& row, HexRecord* record, std::string* prob
     if (bytes.size() != static_cast<std::size_t>(length) + 5) {
         why = "length byte " + Hex2(length) + " says " + std::to_string(length) +
               " data bytes, the row holds " +
-              std::to_string(bytes.size() < 5 ? 0 : bytes.size() - 5);
+              std::to_string(bytes.size() - 5); // at least 5: the row has at least 10 digits
         return false;
     }
     // The checksum makes the sum of all bytes of the record zero modulo 256.

@@ -16,6 +16,12 @@ Outcome UpdateSession::ReadVersion() {
     m_observer.waitStarted(Stage::kIdentifyingBootLoader, kVersionLimitMs);
     char version[kVersionBufferSize + 1] = {};
     std::size_t count = 0;
+    // What a failed outcome carries of the reply: the characters stored, never past the buffer.
+    const auto failedWith = [&](Failure failure) {
+        Outcome outcome = Failed(failure);
+        outcome.reply.assign(version, count < kVersionBufferSize ? count : kVersionBufferSize);
+        return outcome;
+    };
     const DWORD start = m_waits.now();
     for (;;) {
         char c = 0;
@@ -24,14 +30,11 @@ Outcome UpdateSession::ReadVersion() {
             return Stopped();
         }
         if (result == WaitResult::kTimedOut) {
-            Outcome outcome = Failed(Failure::kNoVersion);
-            outcome.reply = version;
-            return outcome;
+            return failedWith(Failure::kNoVersion);
         }
         if (result == WaitResult::kReadFailed) {
-            Outcome outcome = Failed(Failure::kWrongVersion);
+            Outcome outcome = failedWith(Failure::kWrongVersion);
             outcome.readFailed = true;
-            outcome.reply = version;
             return outcome;
         }
         if (c == kCarriageReturn) {
@@ -43,9 +46,7 @@ Outcome UpdateSession::ReadVersion() {
         count++;
     }
     if (count != kVersionLength || std::memcmp(version, kExpectedVersion, kVersionLength) != 0) {
-        Outcome outcome = Failed(Failure::kWrongVersion);
-        outcome.reply.assign(version, count < kVersionBufferSize ? count : kVersionBufferSize);
-        return outcome;
+        return failedWith(Failure::kWrongVersion);
     }
     m_observer.bootLoaderVersion(std::string(version, kVersionLength));
     return Succeeded();
