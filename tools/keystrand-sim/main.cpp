@@ -489,10 +489,9 @@ int Server::run() {
             pfd.revents = 0;
             poll(&pfd, 1, 0);
             if ((pfd.revents & POLLHUP) != 0) {
-                // Nobody has the slave open; drop whatever a previous opener left unread.
-                char buffer[4096];
-                while (::read(m_line.master(), buffer, sizeof buffer) > 0) {
-                }
+                // Nobody has the slave open. Nothing is read here: a program that opens the
+                // line and writes at once, between this look and a read, would lose its first
+                // bytes. What a previous opener wrote was read before its close was noticed.
                 sleepMicros(5000);
                 continue;
             }
