@@ -9,7 +9,7 @@ BlockingWaits::BlockingWaits(fw::Clock& clock, std::function<bool()> stopRequest
                              std::function<void()> idle)
     : m_clock(clock), m_stopRequested(std::move(stopRequested)), m_idle(std::move(idle)) {}
 
-update::WaitResult BlockingWaits::waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+update::WaitResult BlockingWaits::waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
                                                    char* received) {
     *received = 0;
     for (;;) {
@@ -21,8 +21,8 @@ update::WaitResult BlockingWaits::waitForCharacter(CSerialPort& port, DWORD star
             return update::WaitResult::kTimedOut;
         }
         char c = 0;
-        DWORD count = 0;
-        if (!port.ReadWithin(&c, 1, std::min(limitMs - elapsed, kSliceMs), &count)) {
+        const int count = line.read(&c, 1, std::min(limitMs - elapsed, kSliceMs));
+        if (count == serial::Line::kReadFailed) {
             return update::WaitResult::kReadFailed;
         }
         if (count == 1) {

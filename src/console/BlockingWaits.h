@@ -22,7 +22,7 @@ public:
                   std::function<void()> idle);
 
     DWORD now() override { return m_clock.getTickCount(); }
-    update::WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+    update::WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
                                         char* received) override;
     bool pause(DWORD milliseconds) override;
     bool betweenStatusReads() override;

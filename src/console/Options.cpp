@@ -6,7 +6,7 @@
 #include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
 #include "console/ExitCodes.h"
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 
 namespace console {
 

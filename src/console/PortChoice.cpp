@@ -1,11 +1,11 @@
 // The choice of the port for an update.
 #include "console/PortChoice.h"
 
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 
 #include <vector>
 
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 
 namespace console {
 

@@ -27,7 +27,7 @@
 #include "console/Printable.h"
 #include "console/UpdateRun.h"
 #include "console/WorkerThread.h"
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 #include "update/HexFileCheck.h"
 
 namespace console {

@@ -8,6 +8,7 @@
 #include "console/BlockingWaits.h"
 #include "console/StopSignal.h"
 #include "serial/SerialPort.h"
+#include "serial/SerialPortLine.h"
 #include "update/UpdateSession.h"
 
 namespace console {
@@ -27,9 +28,9 @@ public:
         for (auto* o : m_list)
             o->packageChecked(s);
     }
-    void portOpened(int port) override {
+    void portOpened() override {
         for (auto* o : m_list)
-            o->portOpened(port);
+            o->portOpened();
     }
     void modemStatus(bool statusRead, bool dsrOn) override {
         m_statusRead = statusRead;
@@ -102,16 +103,17 @@ RunResult UpdateRun::run(const RunRequest& request) {
         observers.add(m_trace.get());
     }
     CSerialPort port(m_trace ? static_cast<fw::Comm*>(m_trace.get()) : m_comm.get());
+    serial::SerialPortLine line(port, request.port, m_platform.clock());
     BlockingWaits waits(
         m_platform.clock(), [] { return StopSignal() != 0; }, [this] { m_view.idle(); });
-    update::UpdateSession session(port, waits, observers);
+    update::UpdateSession session(line, waits, observers);
     update::FirmwarePackage package;
     package.hexPath = request.hexPath;
     package.files = request.files;
     package.checked = request.checkedPackage;
 
     RunResult result;
-    result.outcome = session.Run(request.port, package);
+    result.outcome = session.Run(package);
     m_view.finish(result.outcome.ok());
 
     RunContext context;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fw/App.h"
+#include "serial/SerialPortLine.h"
 #include "ui/DialogUpdateView.h"
 #include "ui/PortButtons.h"
 #include "ui/UpdateDlg.h"
@@ -31,9 +32,12 @@ void CUpdateDlg::BeginUpdate() {
     SetDlgItemText(IDC_UPDATE_RESULT, "");
     const std::string title = "Firmware Update Error";
 
-    update::PollingWaits waits(*app.services().clock);
-    DialogUpdateView view(*this);
-    update::UpdateSession session(m_serialPort, waits, view);
+    const int port = PortOfButton(GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
+    fw::Clock& clock = *app.services().clock;
+    update::PollingWaits waits(clock);
+    DialogUpdateView view(*this, port);
+    serial::SerialPortLine line(m_serialPort, port, clock);
+    update::UpdateSession session(line, waits, view);
 
     // A file that can never be flashed whole is refused before the port is touched: a boot
     // loader may erase its flash as soon as it is spoken to.
@@ -45,8 +49,7 @@ void CUpdateDlg::BeginUpdate() {
         return;
     }
 
-    const int port = PortOfButton(GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
-    if (!session.OpenPort(port).ok()) {
+    if (!session.OpenPort().ok()) {
         char message[96];
         std::snprintf(message, sizeof message, "Unable to open serial port COM%d               ",
                       port);

@@ -11,14 +11,14 @@ namespace {
 constexpr int kRepaintEveryRows = 50;
 } // namespace
 
-bool DialogUpdateView::retryOpen(int port, const fw::SystemError&) {
-    m_dialog.RequestPortLoan(port);
+bool DialogUpdateView::retryOpen(const fw::SystemError&) {
+    m_dialog.RequestPortLoan(m_port);
     return true;
 }
 
-void DialogUpdateView::portOpened(int port) {
+void DialogUpdateView::portOpened() {
     for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-        if (n != port) {
+        if (n != m_port) {
             m_dialog.EnableDlgItem(PortButtonId(n), FALSE);
         }
     }

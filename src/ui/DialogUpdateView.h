@@ -7,13 +7,14 @@ class CUpdateDlg;
 
 class DialogUpdateView : public update::UpdateObserver {
 public:
-    explicit DialogUpdateView(CUpdateDlg& dialog) : m_dialog(dialog) {}
+    // The update of COMn, port.
+    DialogUpdateView(CUpdateDlg& dialog, int port) : m_dialog(dialog), m_port(port) {}
 
     // The port is held by another program: ask the companion test program to lend it, then try
     // once more.
-    bool retryOpen(int port, const fw::SystemError&) override;
+    bool retryOpen(const fw::SystemError&) override;
     // The other eleven port buttons are disabled while the port is in use.
-    void portOpened(int port) override;
+    void portOpened() override;
     void bootLoaderVersion(const std::string& version) override;
     void rowsCounted(int total) override;
     // Progress on even rows and on the last one, with a full repaint every 50th row, and one
@@ -22,4 +23,5 @@ public:
 
 private:
     CUpdateDlg& m_dialog;
+    int m_port;
 };

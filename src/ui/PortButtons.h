@@ -1,7 +1,7 @@
 // The main dialog's port buttons: one automatic radio button for each offered port, numbered in a
 // row from IDC_COM1, so that a button's id and its port number follow from each other.
 #pragma once
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 #include "ui/resource.h"
 
 // The id of COMn's button.

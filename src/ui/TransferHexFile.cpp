@@ -2,6 +2,7 @@
 // in one message box, the remembered port on success, and the clean-up after every outcome.
 #include "app/ProgramNames.h"
 #include "fw/App.h"
+#include "serial/SerialPortLine.h"
 #include "ui/DialogUpdateView.h"
 #include "ui/UpdateDlg.h"
 #include "ui/UpdateMessages.h"
@@ -41,9 +42,12 @@ void CUpdateDlg::TransferHexFile() {
     SetDlgItemText(IDC_ROW_PROGRESS, "");
     SetDlgItemText(IDC_UPDATE_RESULT, "");
 
-    update::PollingWaits waits(*app.services().clock);
-    DialogUpdateView view(*this);
-    update::UpdateSession session(m_serialPort, waits, view);
+    fw::Clock& clock = *app.services().clock;
+    update::PollingWaits waits(clock);
+    const int port = m_serialPort.GetPortNumber();
+    DialogUpdateView view(*this, port);
+    serial::SerialPortLine line(m_serialPort, port, clock);
+    update::UpdateSession session(line, waits, view);
     const update::Outcome outcome = session.Transfer(FirmwarePackageToSend());
     if (!outcome.ok()) {
         ResetAfterUpdate();

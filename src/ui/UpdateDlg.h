@@ -3,8 +3,8 @@
 #include <string>
 
 #include "fw/Dialog.h"
-#include "serial/PortRange.h"
 #include "serial/SerialPort.h"
+#include "ui/PortRange.h"
 #include "ui/resource.h"
 #include "update/UpdateSession.h"
 

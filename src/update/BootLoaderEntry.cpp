@@ -1,4 +1,4 @@
-// The boot-loader entry: the port opened at the application firmware's speed, its identity
+// The boot-loader entry: the line opened at the application firmware's speed, its identity
 // checked, the restart into the boot loader confirmed by DSR dropping, and the switch of speed.
 #include <cstring>
 
@@ -7,37 +7,26 @@
 
 namespace update {
 
-namespace {
-
-// The line settings of the application firmware: 9600 baud, no parity, 8 data bits, 1 stop bit.
-bool OpenAtApplicationSpeed(CSerialPort& port, int portNumber) {
-    return port.Open(portNumber, kApplicationBaud, 'N', 8, 1) != FALSE;
-}
-
-} // namespace
-
-Outcome UpdateSession::OpenPort(int portNumber) {
-    m_facts.portNumber = portNumber;
+Outcome UpdateSession::OpenPort() {
     Enter(Stage::kOpeningPort);
-    bool open = OpenAtApplicationSpeed(m_port, portNumber);
-    if (!open && m_observer.retryOpen(portNumber, m_port.LastError())) {
-        open = OpenAtApplicationSpeed(m_port, portNumber);
+    bool open = m_line.open(kApplicationBaud);
+    if (!open && m_observer.retryOpen(m_line.lastError())) {
+        open = m_line.open(kApplicationBaud);
     }
     if (!open) {
         Outcome outcome = Failed(Failure::kPortOpen);
-        outcome.openError = m_port.LastError();
+        outcome.openError = m_line.lastError();
         return outcome;
     }
-    m_observer.portOpened(portNumber);
+    m_observer.portOpened();
     return Succeeded();
 }
 
 Outcome UpdateSession::EnterBootLoader() {
     Enter(Stage::kProbing);
-    DWORD status = 0;
-    const bool statusRead = m_port.GetModemStatus(&status) != FALSE;
-    const bool dsrOn = (status & MS_DSR_ON) != 0;
-    m_observer.modemStatus(statusRead, dsrOn);
+    const serial::Dsr dsr = m_line.dsr();
+    const bool dsrOn = dsr == serial::Dsr::kOn;
+    m_observer.modemStatus(dsr != serial::Dsr::kUnknown, dsrOn);
     if (!dsrOn) {
         return Succeeded(); // the boot loader runs already, or nothing tells otherwise
     }
@@ -52,7 +41,7 @@ Outcome UpdateSession::EnterBootLoader() {
     const DWORD start = m_waits.now();
     for (;;) {
         char c = 0;
-        const WaitResult result = m_waits.waitForCharacter(m_port, start, kEntryLimitMs, &c);
+        const WaitResult result = m_waits.waitForCharacter(m_line, start, kEntryLimitMs, &c);
         if (result == WaitResult::kStopped) {
             return Stopped();
         }
@@ -79,8 +68,7 @@ Outcome UpdateSession::EnterBootLoader() {
     m_observer.waitStarted(Stage::kRestarting, kEntryLimitMs);
     const DWORD restartStart = m_waits.now();
     while (m_waits.now() - restartStart < kEntryLimitMs) {
-        DWORD now = 0;
-        if (m_port.GetModemStatus(&now) && (now & MS_DSR_ON) == 0) {
+        if (m_line.dsr() == serial::Dsr::kOff) {
             return Succeeded();
         }
         if (!m_waits.betweenStatusReads()) {
@@ -92,7 +80,7 @@ Outcome UpdateSession::EnterBootLoader() {
 
 void UpdateSession::SwitchToBootLoaderSpeed() {
     Enter(Stage::kSwitchingSpeed);
-    m_port.Reconfigure(kBootLoaderBaud, 'N', '8');
+    m_line.setSpeed(kBootLoaderBaud);
 }
 
 } // namespace update

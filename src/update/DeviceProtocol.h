@@ -8,7 +8,7 @@
 namespace update {
 
 // Application firmware, at 9600 baud 8N1. DSR on means it runs.
-constexpr int kApplicationBaud = 9600;
+constexpr DWORD kApplicationBaud = 9600;
 constexpr char kIdentityCommand[] = "<V";
 constexpr char kRestartCommand[] = "<W";
 // The identity reply: 18 characters of which the first 12 are checked.
@@ -18,7 +18,7 @@ constexpr std::size_t kIdentityReplyLength = 18;
 constexpr std::size_t kIdentityBufferSize = 25;
 
 // Boot loader, at 115200 baud 8N1.
-constexpr int kBootLoaderBaud = 115200;
+constexpr DWORD kBootLoaderBaud = 115200;
 constexpr char kIdentificationRequest[] = "#&!KYST-SM35";
 constexpr char kExpectedVersion[] = "KYST-SM-2.10";
 constexpr std::size_t kVersionLength = 12;

@@ -25,7 +25,7 @@ Outcome UpdateSession::ReadVersion() {
     const DWORD start = m_waits.now();
     for (;;) {
         char c = 0;
-        const WaitResult result = m_waits.waitForCharacter(m_port, start, kVersionLimitMs, &c);
+        const WaitResult result = m_waits.waitForCharacter(m_line, start, kVersionLimitMs, &c);
         if (result == WaitResult::kStopped) {
             return Stopped();
         }
@@ -58,7 +58,7 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
         return Stopped();
     }
     // Whatever the boot loader said by itself before it is asked is no part of its reply.
-    m_port.PurgeInput();
+    m_line.purgeInput();
     Send(kIdentificationRequest);
     // An identified boot loader may erase its flash at once.
     m_facts.device = DeviceState::kIncomplete;

@@ -2,7 +2,7 @@
 // another blocks in the kernel.
 #pragma once
 #include "fw/WinTypes.h"
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 
 namespace update {
 
@@ -20,8 +20,8 @@ public:
     // The millisecond tick counter that limits are measured on; wraps at 2^32, so every limit is
     // an unsigned difference from a start.
     virtual DWORD now() = 0;
-    // One character from the port, once limitMs have passed since start at the latest.
-    virtual WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+    // One character from the line, once limitMs have passed since start at the latest.
+    virtual WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
                                         char* received) = 0;
     // Until milliseconds have passed since the call; false when the user stopped the update.
     virtual bool pause(DWORD milliseconds) = 0;

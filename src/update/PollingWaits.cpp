@@ -3,15 +3,16 @@
 
 namespace update {
 
-WaitResult PollingWaits::waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+WaitResult PollingWaits::waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
                                           char* received) {
     *received = 0;
     while (fw::TicksSince(m_clock, start) < limitMs) {
-        if (port.BytesWaiting() > 0) {
-            char c = 0;
-            if (port.Read(&c, 1) != 1) {
-                return WaitResult::kReadFailed;
-            }
+        char c = 0;
+        const int count = line.read(&c, 1, 0); // never waits: the loop is the wait
+        if (count == serial::Line::kReadFailed) {
+            return WaitResult::kReadFailed;
+        }
+        if (count == 1) {
             *received = c;
             return WaitResult::kCharacter;
         }

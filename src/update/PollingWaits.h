@@ -12,7 +12,7 @@ public:
     explicit PollingWaits(fw::Clock& clock) : m_clock(clock) {}
 
     DWORD now() override { return m_clock.getTickCount(); }
-    WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limitMs,
+    WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
                                 char* received) override;
     bool pause(DWORD milliseconds) override;
     bool betweenStatusReads() override { return true; }

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/Comm.h"
+#include "fw/SystemError.h"
 #include "fw/WinTypes.h"
 #include "update/HexFileCheck.h"
 #include "update/UpdateOutcome.h"
@@ -18,11 +18,11 @@ public:
     virtual void stageChanged(Stage) {}
     // The whole-file check of the HEX file before the port is opened: rows, data and any problem.
     virtual void packageChecked(const HexFileSummary&) {}
-    // The port could not be opened. True asks for one more try (after the face has, say, asked
+    // The line could not be opened. True asks for one more try (after the face has, say, asked
     // another program to let the port go); false ends the update with the failure.
-    virtual bool retryOpen(int /*port*/, const fw::SystemError&) { return false; }
-    // The port is open at the application firmware's speed; nothing has been sent yet.
-    virtual void portOpened(int /*port*/) {}
+    virtual bool retryOpen(const fw::SystemError&) { return false; }
+    // The line is open at the application firmware's speed; nothing has been sent yet.
+    virtual void portOpened() {}
     // The modem status read at the start: whether DSR is on (the application firmware runs),
     // and whether the status could be read at all.
     virtual void modemStatus(bool /*statusRead*/, bool /*dsrOn*/) {}

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/Comm.h"
+#include "fw/SystemError.h"
 #include "update/HexFileCheck.h"
 
 namespace update {
@@ -61,7 +61,6 @@ struct Outcome {
     char received = 0;         // the wrong answer's character
     std::string reply;         // kWrongVersion: the reply received (at most 100 characters);
                                // kNoIdentity: the characters received (at most 25)
-    int portNumber = -1;       // the port of the update
     fw::SystemError openError; // kPortOpen
     HexFileProblem package;    // kPackage, kHexInvalid
     int rowsSent = 0;          // rows handed to the boot loader

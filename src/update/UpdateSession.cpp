@@ -6,8 +6,8 @@
 
 namespace update {
 
-UpdateSession::UpdateSession(CSerialPort& port, LineWaits& waits, UpdateObserver& observer)
-    : m_port(port), m_waits(waits), m_observer(observer) {}
+UpdateSession::UpdateSession(serial::Line& line, LineWaits& waits, UpdateObserver& observer)
+    : m_line(line), m_waits(waits), m_observer(observer) {}
 
 void UpdateSession::Enter(Stage stage) {
     m_facts.stage = stage;
@@ -16,7 +16,7 @@ void UpdateSession::Enter(Stage stage) {
 
 void UpdateSession::Send(const char* text) {
     m_facts.sentAnything = true;
-    m_port.WriteString(text);
+    m_line.write(text);
 }
 
 Outcome UpdateSession::Succeeded() {
@@ -47,7 +47,7 @@ bool UpdateSession::Expect(char awaited, Awaited which, Stage stage, Outcome* fa
     Enter(stage);
     m_observer.waitStarted(stage, kStepLimitMs);
     char c = 0;
-    const WaitResult result = m_waits.waitForCharacter(m_port, m_waits.now(), kStepLimitMs, &c);
+    const WaitResult result = m_waits.waitForCharacter(m_line, m_waits.now(), kStepLimitMs, &c);
     if (result == WaitResult::kCharacter && c == awaited) {
         return true;
     }
@@ -70,11 +70,10 @@ Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
     return Succeeded();
 }
 
-Outcome UpdateSession::Run(int portNumber, const FirmwarePackage& package) {
-    m_facts.portNumber = portNumber;
+Outcome UpdateSession::Run(const FirmwarePackage& package) {
     Outcome outcome = CheckPackage(package);
     if (outcome.ok()) {
-        outcome = OpenPort(portNumber);
+        outcome = OpenPort();
     }
     if (outcome.ok()) {
         outcome = EnterBootLoader();
@@ -83,7 +82,7 @@ Outcome UpdateSession::Run(int portNumber, const FirmwarePackage& package) {
         SwitchToBootLoaderSpeed();
         outcome = Transfer(package);
     }
-    m_port.Close();
+    m_line.close();
     if (outcome.ok()) {
         Enter(Stage::kDone);
         outcome.stage = Stage::kDone;

@@ -1,10 +1,10 @@
-// update::UpdateSession: one update of one device through one serial port, without any user
+// update::UpdateSession: one update of one device through one serial line, without any user
 // interface: the boot-loader entry and the HEX transfer, told to an observer, ended by an outcome.
 #pragma once
 #include <string>
 
 #include "fw/TextFile.h"
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 #include "update/HexFileCheck.h"
 #include "update/LineWaits.h"
 #include "update/UpdateObserver.h"
@@ -24,31 +24,31 @@ struct FirmwarePackage {
 
 // Runs on the thread that calls it; every wait goes through the waits seam and is bounded. The
 // session keeps what it has done to the device, so each outcome tells the device's state.
-// Sessions share nothing: several can run at once, each on its own port, waits and observer.
+// Sessions share nothing: several can run at once, each on its own line, waits and observer.
 class UpdateSession {
 public:
-    UpdateSession(CSerialPort& port, LineWaits& waits, UpdateObserver& observer);
+    UpdateSession(serial::Line& line, LineWaits& waits, UpdateObserver& observer);
 
-    // A whole update: the package checked, the port opened at the application firmware's speed,
+    // A whole update: the package checked, the line opened at the application firmware's speed,
     // the device brought into its boot loader, the line switched to the boot loader's speed, and
-    // the transfer. The port is closed at the end, whatever the outcome. Nothing is sent before
+    // the transfer. The line is closed at the end, whatever the outcome. Nothing is sent before
     // the package has passed its check.
-    Outcome Run(int portNumber, const FirmwarePackage& package);
+    Outcome Run(const FirmwarePackage& package);
 
     // The stages one at a time, for a face that does its own work between them. Each returns a
-    // failure, or success to go on; none closes the port.
+    // failure, or success to go on; none closes the line.
 
-    // The whole-file check of the HEX file; touches no port.
+    // The whole-file check of the HEX file; touches no line.
     Outcome CheckPackage(const FirmwarePackage& package);
-    // Opens COMn at 9600 8N1; on failure the observer may ask for one more try.
-    Outcome OpenPort(int portNumber);
+    // Opens the line at 9600 8N1; on failure the observer may ask for one more try.
+    Outcome OpenPort();
     // With DSR on, asks the application firmware for its identity and restarts it into its boot
     // loader; with DSR off the boot loader is taken to run already. The line stays at 9600.
     Outcome EnterBootLoader();
     // 115200 8N1; what arrived at the old speed is discarded.
     void SwitchToBootLoaderSpeed();
     // Identifies the boot loader, awaits its ready character and sends the file row by row under
-    // the handshake. On success the port is left open at 115200 for the face to finish with.
+    // the handshake. On success the line is left open at 115200 for the face to finish with.
     Outcome Transfer(const FirmwarePackage& package);
 
 private:
@@ -62,7 +62,7 @@ private:
     void Send(const char* text);
     Outcome ReadVersion();
 
-    CSerialPort& m_port;
+    serial::Line& m_line;
     LineWaits& m_waits;
     UpdateObserver& m_observer;
     Outcome m_facts; // what is known so far; each outcome is a copy with its failure

@@ -7,7 +7,7 @@
 
 #include <dirent.h>
 
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 
 namespace console {
 

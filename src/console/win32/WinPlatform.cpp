@@ -11,7 +11,7 @@
 #include "fw/win32/WinComm.h"
 #include "fw/win32/WinPortMap.h"
 #include "fw/win32/WinProfile.h"
-#include "serial/PortRange.h"
+#include "ui/PortRange.h"
 
 namespace console {
 

@@ -18,6 +18,7 @@
 #include "fw/host/VirtualClock.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/SerialPort.h"
+#include "serial/SerialPortLine.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -347,8 +348,9 @@ private:
 TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     fw::host::VirtualClock clock(0, 0);
     ScriptedComm line(clock);
-    CSerialPort port(&line);
-    ASSERT_TRUE(port.Open(3, 115200, 'N', 8, 1));
+    CSerialPort serialPort(&line);
+    ASSERT_TRUE(serialPort.Open(3, 115200, 'N', 8, 1));
+    serial::SerialPortLine port(serialPort, 3, clock);
     bool stop = false;
     int idles = 0;
     console::BlockingWaits waits(

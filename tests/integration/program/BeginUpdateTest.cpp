@@ -2,8 +2,8 @@
 // the entry's failures, and the dialog locked while the firmware is written.
 #include <gtest/gtest.h>
 
-#include "serial/PortLoan.h"
 #include "support/SimHarness.h"
+#include "ui/PortLoan.h"
 
 namespace {
 

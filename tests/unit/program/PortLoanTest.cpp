@@ -1,8 +1,8 @@
 // The port loan: which companion windows are asked, the one wait, and the return notice.
 #include <gtest/gtest.h>
 
-#include "serial/PortLoan.h"
 #include "support/ProgramHarness.h"
+#include "ui/PortLoan.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The main dialog's frame: its template, opening, colours, painting, system menu and closing.
 #include <gtest/gtest.h>
 
-#include "serial/PortLoan.h"
 #include "support/ProgramHarness.h"
 #include "support/RecordingComm.h"
 #include "ui/DialogTemplates.h"
 #include "ui/PortButtons.h"
+#include "ui/PortLoan.h"
 
 namespace {
 

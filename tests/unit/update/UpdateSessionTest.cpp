@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fw/host/VirtualClock.h"
+#include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/InProcessComm.h"
@@ -26,11 +27,11 @@ using update::Stage;
 class RecordingObserver : public update::UpdateObserver {
 public:
     void stageChanged(Stage stage) override { stages.push_back(stage); }
-    bool retryOpen(int port, const fw::SystemError&) override {
-        events.push_back("retry " + std::to_string(port));
+    bool retryOpen(const fw::SystemError&) override {
+        events.push_back("retry");
         return retry;
     }
-    void portOpened(int port) override { events.push_back("opened " + std::to_string(port)); }
+    void portOpened() override { events.push_back("opened"); }
     void modemStatus(bool read, bool dsr) override {
         events.push_back(std::string("modem ") + (read ? "read" : "unread") + (dsr ? " dsr" : ""));
     }
@@ -52,12 +53,12 @@ public:
 class StoppingWaits : public update::PollingWaits {
 public:
     StoppingWaits(fw::Clock& clock, int stopAtWait) : PollingWaits(clock), m_left(stopAtWait) {}
-    update::WaitResult waitForCharacter(CSerialPort& port, DWORD start, DWORD limit,
+    update::WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limit,
                                         char* c) override {
         if (--m_left == 0) {
             return update::WaitResult::kStopped;
         }
-        return PollingWaits::waitForCharacter(port, start, limit, c);
+        return PollingWaits::waitForCharacter(line, start, limit, c);
     }
 
 private:
@@ -88,20 +89,27 @@ struct Bench {
         port = std::make_unique<CSerialPort>(comm.get());
     }
 
+    // The line of COMn through the port.
+    serial::SerialPortLine& line(int portNumber = 3) {
+        lineOf = std::make_unique<serial::SerialPortLine>(*port, portNumber, clock);
+        return *lineOf;
+    }
+
     update::FirmwarePackage package(const std::string& text) {
         folder.write("fw.hex", text);
         return {folder.path("fw.hex"), &files};
     }
 
     Outcome run(const std::string& hexText, int portNumber = 3) {
-        update::UpdateSession session(*port, waits, observer);
-        return session.Run(portNumber, package(hexText));
+        update::UpdateSession session(line(portNumber), waits, observer);
+        return session.Run(package(hexText));
     }
 
     fw::host::VirtualClock clock;
     std::unique_ptr<sim::DeviceModel> device;
     std::unique_ptr<sim::InProcessComm> comm;
     std::unique_ptr<CSerialPort> port;
+    std::unique_ptr<serial::SerialPortLine> lineOf;
     update::PollingWaits waits{clock};
     RecordingObserver observer;
     FailingFiles files;
@@ -116,10 +124,10 @@ TEST(UpdateSession, AWholeUpdateReportsEveryStepInOrderAndEndsWithThePortClosed)
     EXPECT_EQ(o.device, DeviceState::kUpdated);
     EXPECT_EQ(o.rowsSent, 3);
     EXPECT_EQ(o.totalRows, 3);
-    EXPECT_EQ(o.portNumber, 3);
     EXPECT_TRUE(o.sentAnything);
     EXPECT_FALSE(b.comm->isOpen());
-    EXPECT_EQ(b.observer.events, (std::vector<std::string>{"opened 3", "modem read dsr",
+    EXPECT_EQ(b.comm->openPath(), "\\\\.\\COM3");
+    EXPECT_EQ(b.observer.events, (std::vector<std::string>{"opened", "modem read dsr",
                                                            "version KYST-SM-2.10", "rows 3"}));
     EXPECT_EQ(b.observer.rowsSent, (std::vector<int>{1, 2, 3}));
     const std::vector<Stage> expected = {Stage::kCheckingPackage,
@@ -165,8 +173,8 @@ TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtT
     b.files.failReading("fw.hex", -1); // counts the opens, fails none
     const update::HexFileSummary good = update::CheckHexFile(package.hexPath);
     package.checked = &good;
-    update::UpdateSession session(*b.port, b.waits, b.observer);
-    ASSERT_TRUE(session.Run(3, package).ok());
+    update::UpdateSession session(b.line(), b.waits, b.observer);
+    ASSERT_TRUE(session.Run(package).ok());
     EXPECT_EQ(b.files.opensOfFailingFile(), 1) << "the transfer's own open only";
 
     // The face's verdict stands: a problem it found ends the update before the port opens.
@@ -175,8 +183,8 @@ TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtT
     update::HexFileSummary bad = good;
     bad.problem.kind = update::HexFileProblem::Kind::kLastRowNotEndOfFile;
     same.checked = &bad;
-    update::UpdateSession other(*refused.port, refused.waits, refused.observer);
-    const Outcome o = other.Run(3, same);
+    update::UpdateSession other(refused.line(), refused.waits, refused.observer);
+    const Outcome o = other.Run(same);
     EXPECT_EQ(o.failure, Failure::kPackage);
     EXPECT_EQ(o.package.kind, update::HexFileProblem::Kind::kLastRowNotEndOfFile);
     EXPECT_EQ(refused.comm->openCount(), 0);
@@ -184,19 +192,19 @@ TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtT
 
 TEST(UpdateSession, APortThatCannotBeOpenedIsTriedOnceMoreOnlyWhenTheFaceAsks) {
     Bench declined(sim::Mode::BootLoader);
-    Outcome o = declined.run(HexFile(1), 5);
+    Outcome o = declined.run(HexFile(1), 5); // only COM3 is there
     EXPECT_EQ(o.failure, Failure::kPortOpen);
-    EXPECT_EQ(o.portNumber, 5);
     EXPECT_EQ(o.stage, Stage::kOpeningPort);
     EXPECT_EQ(declined.comm->failedOpenCount(), 1);
-    EXPECT_EQ(declined.observer.events, std::vector<std::string>{"retry 5"});
+    EXPECT_EQ(declined.observer.events, std::vector<std::string>{"retry"});
 
     Bench lent(sim::Mode::BootLoader);
     lent.observer.retry = true;
     lent.comm->failNextOpens(1); // held by another program until it is asked to let go
     o = lent.run(HexFile(1));
     EXPECT_TRUE(o.ok());
-    EXPECT_EQ(lent.observer.events.front(), "retry 3");
+    EXPECT_EQ(lent.observer.events.front(), "retry");
+    EXPECT_EQ(lent.comm->openPath(), "\\\\.\\COM3");
 }
 
 TEST(UpdateSession, TheApplicationFirmwaresFailuresLeaveTheFirmwareUnchanged) {
@@ -257,7 +265,7 @@ TEST(UpdateSession, TheTransfersOwnFileFailures) {
         SCOPED_TRACE(what);
         Bench b(sim::Mode::BootLoader);
         ASSERT_TRUE(b.port->Open(3, 115200, 'N', 8, 1));
-        update::UpdateSession session(*b.port, b.waits, b.observer);
+        update::UpdateSession session(b.line(), b.waits, b.observer);
         update::FirmwarePackage package = b.package(HexFile(4));
         Failure expected = Failure::kHexOpen;
         if (std::string(what) == "missing") {
@@ -286,8 +294,8 @@ TEST(UpdateSession, StoppedByTheUserWhereverItWaits) {
     for (const int stopAt : {1, 18}) {
         Bench b(sim::Mode::BootLoader);
         StoppingWaits waits(b.clock, stopAt);
-        update::UpdateSession stoppable(*b.port, waits, b.observer);
-        const Outcome o = stoppable.Run(3, b.package(HexFile(3)));
+        update::UpdateSession stoppable(b.line(), waits, b.observer);
+        const Outcome o = stoppable.Run(b.package(HexFile(3)));
         EXPECT_EQ(o.failure, Failure::kStopped);
         EXPECT_EQ(o.device, DeviceState::kIncomplete);
         EXPECT_FALSE(b.comm->isOpen());

@@ -5,8 +5,9 @@
 
 #include "app/ProgramNames.h"
 #include "fw/App.h"
-#include "serial/PortRange.h"
+#include "serial/PortMapWalk.h"
 #include "ui/PortButtons.h"
+#include "ui/PortRange.h"
 #include "ui/UpdateDlg.h"
 
 #ifdef _WIN32
@@ -25,42 +26,20 @@ void CUpdateDlg::EnumerateSerialPorts() {
         present = 0;
     }
     fw::PortMap* map = fw::App::Current()->services().portMap;
-    if (map == nullptr || map->open(&m_hSerialCommKey) != ERROR_SUCCESS) {
-        m_hSerialCommKey = nullptr;
-        fw::AfxMessageBox("There are no serial ports installed on this computer.     ", MB_OK);
-        return;
-    }
-    char name[kNameBufferChars];
-    BYTE data[kDataBufferBytes];
-    for (DWORD index = 0;; ++index) {
-        name[0] = 0;
-        data[0] = 0;
-        DWORD nameSize = kNameBufferChars;
-        DWORD dataSize = kDataBufferBytes;
-        DWORD type = 0;
-        if (map->enumValue(m_hSerialCommKey, index, name, &nameSize, &type, data, &dataSize) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        // The data need not end in a terminator when it fills the buffer exactly.
-        char portName[kDataBufferBytes + 1];
-        const DWORD stored = dataSize < kDataBufferBytes ? dataSize : kDataBufferBytes;
-        for (DWORD i = 0; i < stored; ++i) {
-            portName[i] = static_cast<char>(data[i]);
-        }
-        portName[stored] = 0;
+    const auto mark = [this](const std::string&, const std::string& portName) {
         for (int n = kFirstComPort; n <= kLastComPort; ++n) {
             char candidate[16];
             std::snprintf(candidate, sizeof candidate, "COM%d", n);
-            if (strcasecmp(candidate, portName) == 0) {
+            if (strcasecmp(candidate, portName.c_str()) == 0) {
                 m_portPresent[n - kFirstComPort] = 1;
                 break;
             }
         }
-    }
-    if (m_hSerialCommKey != nullptr) {
-        map->close(m_hSerialCommKey);
+    };
+    if (map == nullptr ||
+        !serial::WalkPortMap(*map, &m_hSerialCommKey, kNameBufferChars, kDataBufferBytes, mark)) {
         m_hSerialCommKey = nullptr;
+        fw::AfxMessageBox("There are no serial ports installed on this computer.     ", MB_OK);
     }
 }
 

@@ -1,5 +1,5 @@
 // The port loan: asking every companion test program window to release a port, and giving it back.
-#include "serial/PortLoan.h"
+#include "ui/PortLoan.h"
 
 #include <cstring>
 #include <strings.h>
