@@ -1,6 +1,7 @@
 // The update, the check and the listing.
 #include "console/ConsoleRun.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -8,10 +9,9 @@
 #include "console/ExitCodes.h"
 #include "console/Package.h"
 #include "console/PortChoice.h"
-#include "console/Printable.h"
-#include "console/RememberedPort.h"
 #include "console/RunView.h"
 #include "console/SeveralPorts.h"
+#include "console/Text.h"
 #include "console/UpdateRun.h"
 #include "update/HexFileCheck.h"
 
@@ -26,11 +26,11 @@ std::string PackageDir(const Options& options, Platform& platform) {
                                       : platform.folderPrefix(options.packageDir);
 }
 
+} // namespace
+
 void Say(std::FILE* stream, const std::string& line) {
     std::fprintf(stream, "%s\n", line.c_str());
 }
-
-} // namespace
 
 bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
                        Package* package) {
@@ -53,11 +53,12 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
         Say(err, "Nothing was sent to the device: it is unchanged.");
         return kExitPackage;
     }
-    const PortChoice choice = ChoosePort(options, platform, ReadRememberedPort(platform.profile()));
-    if (choice.number == 0) {
+    const PortChoice choice = ChoosePorts(options, platform);
+    if (choice.ports.empty()) {
         Say(err, std::string(kProgram) + ": " + choice.problem);
-        return kExitPort;
+        return choice.exitCode;
     }
+    const std::string& port = choice.ports.front();
 
     std::unique_ptr<RunView> view;
     if (platform.isTerminal(out)) {
@@ -67,27 +68,26 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
         view = std::make_unique<LineView>(out, platform.clock());
     }
     RunRequest request;
-    request.port = choice.number;
-    request.portName = choice.name;
+    request.port = port;
     request.hexPath = package.hexPath;
     request.hexName = package.hexName;
-    UpdateRun run(platform, *view);
-    if (!options.traceFile.empty() &&
-        !run.traceTo(options.traceFile, TraceHeader(request, platform.devicePath(choice.number),
-                                                    VersionText(kProgram)))) {
+    UpdateRun run(platform, *view, port);
+    if (!options.trace.empty() &&
+        !run.traceTo(options.trace,
+                     TraceHeader(request, platform.describePort(port), VersionText(kProgram)))) {
         const int error = errno; // from the trace file's creation
-        Say(err, std::string(kProgram) + ": cannot create the trace file " +
-                     Quoted(options.traceFile) + ": " + std::strerror(error));
+        Say(err, std::string(kProgram) + ": cannot create the trace file " + Quoted(options.trace) +
+                     ": " + std::strerror(error));
         return kExitUsage;
     }
 
-    view->note("Updating the Keystrand SM through " + choice.name);
+    view->note("Updating the Keystrand SM through " + Escaped(port));
     const RunResult result = run.run(request);
     std::FILE* to = result.outcome.ok() ? out : err;
     for (const std::string& line : result.report.Lines()) {
         Say(to, line);
     }
-    if (result.outcome.ok() && !RememberPort(platform.profile(), choice.number)) {
+    if (result.outcome.ok() && !platform.rememberPort(port)) {
         Say(err, std::string(kProgram) + ": the port could not be remembered in " +
                      platform.settingsPlace() + ".");
     }
@@ -118,25 +118,33 @@ int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FI
 }
 
 int ListPorts(Platform& platform, std::FILE* out) {
-    const int remembered = ReadRememberedPort(platform.profile());
-    const std::vector<PortListing> ports = platform.ports();
+    const std::string remembered = platform.rememberedPort();
+    const std::vector<serial::PortInfo> ports = platform.ports();
     if (ports.empty()) {
         Say(out, "No serial ports found.");
     }
-    for (const PortListing& p : ports) {
-        const std::string name = p.number > 0 ? "COM" + std::to_string(p.number) : "--";
-        std::string line = name;
-        line.append(name.size() < 7 ? 7 - name.size() : 1, ' ');
-        line += p.path;
-        if (!p.note.empty()) {
-            line += "   (" + p.note + ")";
-        }
-        if (p.number > 0 && p.number == remembered) {
-            line += "   [remembered]";
-        }
-        Say(out, line);
+    int widest = 0;
+    for (const serial::PortInfo& p : ports) {
+        widest = std::max(widest, Columns(Escaped(p.name)));
     }
-    Say(out, "Remembered port: " + (remembered > 0 ? "COM" + std::to_string(remembered) : "none") +
+    for (const serial::PortInfo& p : ports) {
+        std::string tail;
+        if (!p.description.empty()) {
+            tail += "  " + Escaped(p.description);
+        }
+        if (!remembered.empty() &&
+            platform.portIdentity(p.name) == platform.portIdentity(remembered)) {
+            tail += "  [remembered]";
+        }
+        const std::string line =
+            tail.empty() ? Escaped(p.name) : PaddedRight(Escaped(p.name), widest) + tail;
+        Say(out, line);
+        if (!p.alias.empty()) {
+            Say(out,
+                std::string(static_cast<std::size_t>(widest), ' ') + "  also " + Escaped(p.alias));
+        }
+    }
+    Say(out, "Remembered port: " + (remembered.empty() ? "none" : Escaped(remembered)) +
                  " (kept in " + platform.settingsPlace() + ")");
     return kExitSuccess;
 }
@@ -147,6 +155,15 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* out, std::
     }
     if (options.check) {
         return RunCheck(options, platform, out, err);
+    }
+    // A port that can never be opened is a mistake of the command line, told before anything.
+    for (const std::string& text : options.ports) {
+        std::string name;
+        std::string error;
+        if (!platform.portName(text, &name, &error)) {
+            Say(err, std::string(kProgram) + ": " + error);
+            return kExitUsage;
+        }
     }
     if (options.severalPorts()) {
         return RunSeveralPorts(options, platform, out, err);

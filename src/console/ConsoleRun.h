@@ -20,4 +20,7 @@ int ListPorts(Platform& platform, std::FILE* out);
 bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
                        Package* package);
 
+// A line on a stream, as it is.
+void Say(std::FILE* stream, const std::string& line);
+
 } // namespace console

@@ -1,115 +1,172 @@
-// Parsing of keystrand-update's command line and its help text.
+// Parsing of keystrand-update's command line (getopt_long) and its help text.
 #include "console/Options.h"
 
 #include <cctype>
 
+#include <getopt.h>
+
 #include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
 #include "console/ExitCodes.h"
-#include "ui/PortRange.h"
 
 namespace console {
 
 namespace {
 
-bool AllDigits(const std::string& text) {
-    if (text.empty()) {
-        return false;
-    }
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return false;
+enum LongOnly { kListPorts = 256, kCheck, kPackage, kPort, kAllPorts, kTrace };
+
+const option kOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"list-ports", no_argument, nullptr, kListPorts},
+    {"check", no_argument, nullptr, kCheck},
+    {"package", required_argument, nullptr, kPackage},
+    {"port", required_argument, nullptr, kPort},
+    {"all-ports", no_argument, nullptr, kAllPorts},
+    {"trace", required_argument, nullptr, kTrace},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option's own name as the user wrote it, for messages.
+std::string OptionName(int code) {
+    for (const option& o : kOptions) {
+        if (o.name != nullptr && o.val == code) {
+            return std::string("--") + o.name;
         }
     }
+    return "-" + std::string(1, static_cast<char>(code));
+}
+
+bool TakeOnce(int code, const char* value, std::string* into, std::string* error) {
+    if (!into->empty()) {
+        *error = OptionName(code) + " is given more than once";
+        return false;
+    }
+    if (*value == '\0') {
+        *error = OptionName(code) + " needs a value that is not empty";
+        return false;
+    }
+    *into = value;
     return true;
 }
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(prefix[i]))) {
+bool Apply(int code, const char* value, Options* o, std::string* error) {
+    switch (code) {
+    case 'h':
+        o->help = true;
+        return true;
+    case 'V':
+        o->version = true;
+        return true;
+    case kListPorts:
+        o->listPorts = true;
+        return true;
+    case kCheck:
+        o->check = true;
+        return true;
+    case kAllPorts:
+        o->allPorts = true;
+        return true;
+    case kPackage:
+        return TakeOnce(code, value, &o->packageDir, error);
+    case kTrace:
+        if (!TakeOnce(code, value, &o->trace, error)) {
             return false;
         }
-    }
-    return true;
-}
-
-// Splits "--name=value" into its two halves; a plain "--name" keeps an empty value.
-void SplitOption(const std::string& arg, std::string* name, std::string* value, bool* hasValue) {
-    const std::string::size_type eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-        *name = arg.substr(0, eq);
-        *value = arg.substr(eq + 1);
-        *hasValue = true;
-    } else {
-        *name = arg;
-        value->clear();
-        *hasValue = false;
-    }
-}
-
-} // namespace
-
-int ComNumberFromText(const std::string& text) {
-    std::string digits;
-    if (StartsWithNoCase(text, "\\\\.\\COM")) {
-        digits = text.substr(7);
-    } else if (StartsWithNoCase(text, "COM")) {
-        digits = text.substr(3);
-    } else {
-        digits = text;
-    }
-    if (!AllDigits(digits) || digits.size() > 3 || digits[0] == '0') {
-        return 0;
-    }
-    const int n = std::stoi(digits);
-    return n >= 1 && n <= 255 ? n : 0;
-}
-
-bool IsDevicePath(const std::string& text) {
 #ifdef _WIN32
-    (void)text;
-    return false; // Windows names its ports COMn
-#else
-    return text.find('/') != std::string::npos;
+        if (IsWindowsDeviceName(o->trace)) {
+            *error = "--trace " + o->trace +
+                     ": Windows takes that name for a device, not a file; choose another";
+            return false;
+        }
 #endif
-}
-
-std::string VersionText(const std::string& programName) {
-    return programName + " " PROGRAM_VERSION_TEXT;
-}
-
-namespace {
-
-// A --port value that can never name a port is a mistake on the command line.
-bool CheckPortText(const std::string& port, std::string* error) {
-    if (port.empty() || IsDevicePath(port)) {
         return true;
-    }
-    const int n = ComNumberFromText(port);
-    if (IsOfferedComPort(n)) {
+    case kPort:
+        if (*value == '\0') {
+            *error = "--port needs a value that is not empty";
+            return false;
+        }
+        for (const std::string& given : o->ports) {
+            if (given == value) {
+                *error = "--port " + given + " is given twice";
+                return false;
+            }
+        }
+        o->ports.push_back(value);
         return true;
-    }
-    if (n > kLastComPort) {
-        *error = "--port " + port + ": the update reaches COM1 to COM12 only";
+    default:
         return false;
     }
-#ifdef _WIN32
-    *error = "--port takes COMn, n or \\\\.\\COMn with n from 1 to 12, not \"" + port + "\"";
-#else
-    *error = "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not \"" +
-             port + "\"";
-    if (port.rfind("tty", 0) == 0) {
-        *error += " (did you mean /dev/" + port + "?)";
+}
+
+// Options that ask for different jobs cannot share a command line.
+bool CheckCombination(const Options& o, std::string* error) {
+    const char* job = o.listPorts ? "--list-ports" : o.check ? "--check" : nullptr;
+    if (o.listPorts && o.check) {
+        *error = "--list-ports and --check cannot be given together";
+    } else if (job != nullptr && (o.allPorts || !o.ports.empty())) {
+        *error = std::string(job) + " touches no port: leave out " +
+                 (o.allPorts ? "--all-ports" : "--port");
+    } else if (job != nullptr && !o.trace.empty()) {
+        *error = std::string(job) + " sends nothing to trace: leave out --trace";
+    } else if (o.allPorts && !o.ports.empty()) {
+        *error = "--all-ports and --port cannot be given together";
+    } else {
+        return true;
     }
-#endif
     return false;
 }
 
 } // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+    *options = Options();
+    std::vector<std::string> words = {"keystrand-update"};
+    for (const std::string& a : args) {
+        // The Windows habit, and a question mark that getopt keeps for its own errors.
+        if (a == "/?" || a == "-?") {
+            options->help = true;
+            return true;
+        }
+        words.push_back(a);
+    }
+    std::vector<char*> argv;
+    for (std::string& w : words) {
+        argv.push_back(&w[0]);
+    }
+    argv.push_back(nullptr);
+
+    optind = 0; // a new scan, whatever an earlier one left
+    opterr = 0; // the messages are ours
+    const int argc = static_cast<int>(words.size());
+    for (;;) {
+        const int before = optind == 0 ? 1 : optind;
+        const int code = ::getopt_long(argc, argv.data(), "+hV", kOptions, nullptr);
+        if (code == -1) {
+            break;
+        }
+        if (code == '?') {
+            const std::string word = before < argc ? words[static_cast<std::size_t>(before)] : "";
+            if (optopt != 0 && word.find('=') != std::string::npos) {
+                *error = OptionName(optopt) + " takes no value";
+            } else if (optopt >= kListPorts) {
+                *error = OptionName(optopt) + " needs a value";
+            } else {
+                *error = "unknown option \"" + word + "\" (see --help)";
+            }
+            return false;
+        }
+        if (!Apply(code, optarg != nullptr ? optarg : "", options, error)) {
+            return false;
+        }
+    }
+    if (optind < argc) {
+        *error =
+            "unexpected argument \"" + words[static_cast<std::size_t>(optind)] + "\" (see --help)";
+        return false;
+    }
+    return CheckCombination(*options, error);
+}
 
 bool IsWindowsDeviceName(const std::string& path) {
     const std::string::size_type slash = path.find_last_of("/\\:");
@@ -130,235 +187,81 @@ bool IsWindowsDeviceName(const std::string& path) {
            upper[3] >= '1' && upper[3] <= '9';
 }
 
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
-    *options = Options();
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name;
-        std::string value;
-        bool hasValue = false;
-        SplitOption(args[i], &name, &value, &hasValue);
-
-        auto takeValue = [&](std::string* into) {
-            if (!into->empty()) {
-                *error = name + " is given more than once";
-                return false;
-            }
-            if (!hasValue) {
-                if (i + 1 >= args.size()) {
-                    *error = name + " needs a value";
-                    return false;
-                }
-                value = args[++i];
-            }
-            if (value.empty()) {
-                *error = name + " needs a value that is not empty";
-                return false;
-            }
-            *into = value;
-            return true;
-        };
-        auto noValue = [&](bool* flag) {
-            if (hasValue) {
-                *error = name + " takes no value";
-                return false;
-            }
-            *flag = true;
-            return true;
-        };
-
-        bool ok = true;
-        if (name == "--help" || name == "-h" || name == "-?" || name == "/?") {
-            ok = noValue(&options->help);
-        } else if (name == "--version" || name == "-V") {
-            ok = noValue(&options->version);
-        } else if (name == "--list-ports") {
-            ok = noValue(&options->listPorts);
-        } else if (name == "--check") {
-            ok = noValue(&options->check);
-        } else if (name == "--package") {
-            ok = takeValue(&options->packageDir);
-        } else if (name == "--port") {
-            std::string port;
-            ok = takeValue(&port);
-            for (const std::string& given : options->ports) {
-                if (ok && given == port) {
-                    *error = "--port " + port + " is given twice";
-                    return false;
-                }
-            }
-            if (ok) {
-                options->ports.push_back(port);
-                options->port = options->ports.front();
-            }
-        } else if (name == "--all-ports") {
-            ok = noValue(&options->allPorts);
-        } else if (name == "--trace") {
-            ok = takeValue(&options->traceFile);
-#ifdef _WIN32
-            if (ok && IsWindowsDeviceName(options->traceFile)) {
-                *error = "--trace " + options->traceFile +
-                         ": Windows takes that name for a device, not a file; choose another";
-                return false;
-            }
-#endif
-        } else if (name == "--map") {
-#ifdef _WIN32
-            *error = "--map is not needed on Windows: the system names the COM ports";
-            return false;
-#else
-            std::string entry;
-            ok = takeValue(&entry);
-            if (ok) {
-                const std::string::size_type eq = entry.find('=');
-                const int n = eq == std::string::npos ? 0 : ComNumberFromText(entry.substr(0, eq));
-                if (!IsOfferedComPort(n) || eq + 1 >= entry.size()) {
-                    *error = "--map takes COMn=PATH with n from 1 to 12, not \"" + entry + "\"";
-                    return false;
-                }
-                for (const auto& m : options->maps) {
-                    if (m.first == n) {
-                        *error = "--map gives COM" + std::to_string(n) + " twice";
-                        return false;
-                    }
-                }
-                options->maps.emplace_back(n, entry.substr(eq + 1));
-            }
-#endif
-        } else {
-            *error = "unknown argument \"" + args[i] + "\" (see --help)";
-            return false;
-        }
-        if (!ok) {
-            return false;
-        }
-    }
-    if (options->listPorts && options->check) {
-        *error = "--list-ports and --check cannot be given together";
-        return false;
-    }
-    if (options->allPorts && (options->listPorts || options->check || !options->ports.empty())) {
-        *error = std::string("--all-ports and ") +
-                 (options->listPorts ? "--list-ports"
-                  : options->check   ? "--check"
-                                     : "--port") +
-                 " cannot be given together";
-        return false;
-    }
-    for (const std::string& port : options->ports) {
-        if (!CheckPortText(port, error)) {
-            return false;
-        }
-    }
-    return true;
+std::string VersionText(const std::string& programName) {
+    return programName + " " PROGRAM_VERSION_TEXT;
 }
 
-std::string HelpText(const std::string& programName) {
-    std::string t;
-    t += "Usage: " + programName + " [--package DIR] [--port PORT] [--trace FILE]";
-#ifndef _WIN32
-    t += " [--map COMn=PATH]...";
-#endif
-    t += "\n";
-    t += "       " + programName +
-         " [--package DIR] (--port PORT --port PORT... | --all-ports) [--trace DIR]";
-#ifndef _WIN32
-    t += "\n                        [--map COMn=PATH]...";
-#endif
-    t += "\n";
-    t += "       " + programName + " --check [--package DIR]\n";
-    t += "       " + programName + " --list-ports";
-#ifndef _WIN32
-    t += " [--port PORT] [--map COMn=PATH]...";
-#endif
-    t += "\n       " + programName + " --version | --help\n\n";
-    t += "Puts new firmware into the Keystrand SM over a serial port, as the Keystrand SM\n"
-         "Firmware Update dialog does: it reads the firmware package, talks the device's\n"
-         "application firmware into its boot loader (when the device holds DSR up; without DSR\n"
-         "the boot loader is assumed to be running), sends the HEX file row by row under the\n"
-         "boot loader's handshake, shows the progress (a bar on a terminal, plain lines\n"
-         "otherwise), says how the update ended and what the device holds, and remembers the\n"
-         "port after a successful update. Ctrl-C stops the update at once.\n\n";
-    t += "Options:\n";
-    t += "  --package DIR     folder of the firmware package: Keystrand_SM.txt (the firmware\n"
-         "                    version and the HEX file's name) and that HEX file\n"
-         "                    (default: this program's own folder)\n";
+std::string HelpText(const std::string& p) {
 #ifdef _WIN32
-    t += "  --port PORT       the port to update through: COM3, 3 or \\\\.\\COM3 (COM1 to\n"
-         "                    COM12). Default: the remembered port when it is present, else\n"
-         "                    the only port present; with several ports and none remembered,\n"
-         "                    the port must be given.\n";
+    const char* const portForm = "COM3, 3 or \\\\.\\COM3: any COM port";
 #else
-    t += "  --port PORT       the port to update through: a tty path such as /dev/ttyUSB0\n"
-         "                    (any path to a terminal; it gets a COM number if it has none),\n"
-         "                    or COM3 / 3 for the COM number mapped over the ttys found.\n"
-         "                    Default: the remembered port when it is present, else the only\n"
-         "                    port present; with several ports and none remembered, the port\n"
-         "                    must be given.\n";
-    t += "  --map COMn=PATH   give the device at PATH the number COMn (n from 1 to 12); may be\n"
-         "                    repeated. Mapped ports come first; then the ttys found\n"
-         "                    (/dev/ttyUSB*, then /dev/ttyACM*, in number order) take the\n"
-         "                    lowest free numbers; then a --port path that is still unmapped.\n";
+    const char* const portForm = "by its path:\n"
+                                 "                 /dev/ttyUSB0, /dev/serial/by-id/..., any tty";
 #endif
-    t += "  --port PORT ...   several --port: one update on each port, all at once (see\n"
-         "                    Several devices below)\n";
-    t += "  --all-ports       one update on every port that --list-ports shows, all at once\n";
-    t += "  --trace FILE      write a log of the update: the program's version, the date, the\n"
-         "                    port and its device, then every character sent to and received\n"
-         "                    from the port with its time (rows by number), and the outcome.\n"
-         "                    With several ports, a folder (made when missing) that gets one\n"
-         "                    log per port, named trace-COMn.log\n";
-    t += "  --check           check the package and every row of the HEX file (Intel-HEX\n"
-         "                    records with their checksums, ending in the end-of-file record)\n"
-         "                    without touching any port\n";
-    t += "  --list-ports      list the serial ports found, with their COM numbers and paths\n";
-    t += "  --version         the program's version\n";
-    t += "  --help            this text\n\n";
+    std::string t;
+    t += "Usage: " + p + " [--package DIR] [--port PORT] [--trace FILE]\n";
+    t += "       " + p + " [--package DIR] (--port PORT --port PORT...\n";
+    t += "           | --all-ports) [--trace DIR]\n";
+    t += "       " + p + " --check [--package DIR]\n";
+    t += "       " + p + " --list-ports\n";
+    t += "       " + p + " --version | --help\n\n";
+    t += "Puts new firmware into the Keystrand SM over a serial port: reads the firmware\n"
+         "package, talks the device's application firmware into its boot loader (when\n"
+         "the device holds DSR up; without DSR the boot loader is assumed to run), sends\n"
+         "the HEX file row by row under the boot loader's handshake, shows the progress,\n"
+         "says how the update ended and what the device holds, and remembers the port\n"
+         "after a successful update. Ctrl-C stops the update at once.\n\n";
+    t += "Options:\n";
+    t += "  --package DIR  folder of the firmware package: Keystrand_SM.txt (firmware\n"
+         "                 version, HEX file name) and that HEX file (default: this\n"
+         "                 program's own folder)\n";
+    t += "  --port PORT    the port to update through, " + std::string(portForm) +
+         ".\n"
+         "                 Default: the remembered port when present, else the only\n"
+         "                 port present. Give it several times to update several\n"
+         "                 devices at once.\n";
+    t += "  --all-ports    one update on every port that --list-ports shows, at once\n";
+    t += "  --trace FILE   log the update: version, date, port and device, every\n"
+         "                 character sent and received with its time (rows by number),\n"
+         "                 the outcome. With several ports a folder (made when missing)\n"
+         "                 with one log per port, trace-<port name>.log\n";
+    t += "  --check        check the package and every row of the HEX file (records,\n"
+         "                 checksums, one end-of-file record at the end); no port\n";
+    t += "  --list-ports   list the serial ports present and what the system says of\n"
+         "                 each device\n";
+    t += "  --version      the program's version\n";
+    t += "  --help         this text\n\n";
     t += "Exit codes:\n";
-    t += "  " + std::to_string(kExitSuccess) +
-         "  success: the firmware was updated (or --check found the package good, or\n"
-         "     --list-ports listed the ports)\n";
-    t += "  " + std::to_string(kExitOther) + "  the program itself failed\n";
-    t += "  " + std::to_string(kExitUsage) +
-         "  bad command line, or the trace file cannot be created\n";
-    t += "  " + std::to_string(kExitPackage) +
-         "  package: the description file or the HEX file is missing, unreadable or\n"
-         "     cannot be flashed (or changed during the update)\n";
-    t += "  " + std::to_string(kExitPort) +
-         "  port: no port found, several ports and none chosen, the chosen port is not\n"
-         "     present, or it cannot be opened (the reason is given)\n";
-    t += "  " + std::to_string(kExitDeviceEntry) +
-         "  device entry: the application firmware did not identify itself or did not\n"
-         "     restart into its boot loader; its firmware is unchanged\n";
-    t += "  " + std::to_string(kExitTransfer) +
-         "  transfer: the boot loader did not answer or answered wrongly; the firmware is\n"
-         "     incomplete: run the update again\n";
-    t += "  130  stopped by Ctrl-C (the device's state is said)\n";
-    t += "  143  stopped by SIGTERM (the same)\n\n";
+    t += "  0  success: updated (or --check found the package good, or --list-ports)\n";
+    t += "  1  the program itself failed\n";
+    t += "  2  bad command line, or the trace file cannot be created\n";
+    t += "  3  package: a file of the package is missing, unreadable or cannot be\n"
+         "     flashed\n";
+    t += "  4  port: none found, several and none chosen, not present, cannot be opened\n";
+    t += "  5  device entry: the application firmware did not identify itself or did\n"
+         "     not restart into its boot loader; its firmware is unchanged\n";
+    t += "  6  transfer: the boot loader did not answer or answered wrongly\n";
+    t += "  130  stopped by Ctrl-C; 143 stopped by SIGTERM (where it stood is said)\n\n";
     t += "Several devices:\n"
-         "  With several --port or --all-ports, each port gets an update of its own, all at\n"
-         "  once, from the one package, which is checked once before any port is opened. A\n"
-         "  device that fails, is unplugged or stays silent does not stop or slow the others;\n"
-         "  Ctrl-C stops them all and says where each one stood. On a terminal each port has\n"
-         "  one line redrawn in place; otherwise every line begins with its port. A table\n"
-         "  ends the run: each port with its outcome, rows and time. The exit code is the\n"
-         "  worst of the ports' exit codes, from the worst: stopped (130 or 143), 1, 6, 5,\n"
-         "  4, 3, and 0 when every device was updated.\n"
-         "  The remembered port is left as it was.\n\n";
+         "  With several --port or --all-ports each port gets an update of its own, all\n"
+         "  at once, from the one package, checked once before any port is opened. A\n"
+         "  device that fails or stays silent does not stop or slow the others; Ctrl-C\n"
+         "  stops them all. A table ends the run; the exit code is the worst of the\n"
+         "  ports': stopped, 1, 6, 5, 4, 3, then 0. The remembered port is left as it\n"
+         "  was.\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
-    t += "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION
-         ", value\n"
-         "  " SETTINGS_PORT_ENTRY ": the same setting as the Firmware Update dialog's.\n";
+    t +=
+        "  HKEY_CURRENT_USER\\Software\\" COMPANY_NAME "\\" PROGRAM_NAME "\\" SETTINGS_SECTION ",\n"
+        "  value " SETTINGS_PORT_ENTRY ": the Firmware Update dialog's own setting.\n";
 #else
-    t += "  the COM number, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
+    t += "  its path, in $KEYSTRAND_UPDATE_SETTINGS when set, else in\n"
          "  $XDG_CONFIG_HOME/keystrand-update/settings, else in\n"
-         "  ~/.config/keystrand-update/settings (a [" SETTINGS_SECTION
-         "] section with " SETTINGS_PORT_ENTRY "=n).\n"
-         "  The number names whatever tty holds it at the next run.\n\n";
+         "  ~/.config/keystrand-update/settings.\n\n";
     t += "Environment:\n";
     t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";
-    t +=
-        "  KEYSTRAND_UPDATE_DEV_DIR   the folder searched for ttyUSB* and ttyACM* (default /dev)\n";
+    t += "  KEYSTRAND_UPDATE_DEV_DIR   where --list-ports looks for ttyUSB*, ttyACM* and\n"
+         "                             serial/by-id (default /dev)\n";
 #endif
     return t;
 }

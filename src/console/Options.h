@@ -1,7 +1,6 @@
 // The command line of keystrand-update: its options, their parsing and the help text.
 #pragma once
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace console {
@@ -13,33 +12,21 @@ struct Options {
     bool check = false;
     // Empty when not given: the program's own folder.
     std::string packageDir;
-    // Empty when not given: the remembered port, else the only port present. With several
-    // --port, the first.
-    std::string port;
-    // Every --port, in the order given.
+    // Every --port, as given, in order. None: the remembered port, else the only port present.
     std::vector<std::string> ports;
     // --all-ports: every port present.
     bool allPorts = false;
     // Empty when no trace is wanted. With several ports, a folder.
-    std::string traceFile;
-    // Explicit COM numbers for device paths (host only): --map COMn=PATH.
-    std::vector<std::pair<int, std::string>> maps;
+    std::string trace;
 
     // Several devices at once, one per port: several --port, or --all-ports.
     bool severalPorts() const { return allPorts || ports.size() > 1; }
 };
 
 // Reads the arguments after the program name. False, with a one-line reason, when an option is
-// unknown, lacks its value, is given twice where once is allowed, or has a value of the wrong
-// form.
+// unknown, lacks its value, is given twice where once is allowed, or options that exclude each
+// other are given together. Port names are checked by the platform, which knows their form.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
-
-// The COM number of "COMn", "comn", "\\.\COMn" or a plain decimal "n" (1 to 255), or 0 when the
-// text has none of these forms.
-int ComNumberFromText(const std::string& text);
-
-// Whether --port names a device path (host: it holds a slash) rather than a COM number.
-bool IsDevicePath(const std::string& text);
 
 // Whether Windows takes a file of that path for a device: its last part, up to the first dot,
 // is CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any case ("COM1.log" writes to COM1).
@@ -48,7 +35,8 @@ bool IsWindowsDeviceName(const std::string& path);
 // "keystrand-update 2.0.0.9".
 std::string VersionText(const std::string& programName);
 
-// The whole --help text, for the platform this program was built for.
+// The whole --help text for the platform this program was built for, no line wider than 79
+// columns.
 std::string HelpText(const std::string& programName);
 
 } // namespace console

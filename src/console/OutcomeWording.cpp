@@ -2,8 +2,9 @@
 #include "console/OutcomeWording.h"
 
 #include "console/ExitCodes.h"
-#include "console/Printable.h"
+#include "console/StageWords.h"
 #include "console/StopSignal.h"
+#include "console/Text.h"
 
 namespace console {
 
@@ -60,26 +61,13 @@ std::string WhereInFile(const Outcome& o) {
 
 // Where the update stood when it was stopped.
 std::string WhereStopped(const Outcome& o) {
-    switch (o.stage) {
-    case Stage::kAwaitingXon:
-    case Stage::kAwaitingXoff:
-    case Stage::kAwaitingLineComplete:
-        return "at row " + Of(o.rowsSent, o.totalRows);
-    case Stage::kAwaitingFileComplete:
+    if (o.stage == Stage::kAwaitingFileComplete) {
         return "after the last row (" + Of(o.rowsSent, o.totalRows) + ")";
-    case Stage::kIdentifyingDevice:
-        return "while waiting for the device's identity";
-    case Stage::kRestarting:
-        return "while waiting for the device to restart into its boot loader";
-    case Stage::kSettling:
-    case Stage::kIdentifyingBootLoader:
-        return "while waiting for the boot loader's version";
-    case Stage::kAwaitingReady:
-    case Stage::kCountingRows:
-        return "while waiting for the boot loader to get ready";
-    default:
-        return "before anything was sent";
     }
+    if (const char* phrase = WaitingPhrase(o.stage)) {
+        return phrase;
+    }
+    return "at row " + Of(o.rowsSent, o.totalRows);
 }
 
 std::string OpenReason(const fw::SystemError& e) {

@@ -10,7 +10,7 @@ namespace console {
 
 // What the run knows beside the outcome.
 struct RunContext {
-    std::string portName;        // as the user knows it: "/dev/ttyUSB0", "COM3 (/dev/ttyUSB0)"
+    std::string portName;        // as the user gave it, escaped: "/dev/ttyUSB0", "COM3"
     std::string hexName;         // the HEX file's name from the description file
     bool modemStatusRead = true; // false: the line has no modem status (a pty, some adapters)
     bool dsrOn = false;          // DSR as read at the start

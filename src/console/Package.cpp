@@ -1,7 +1,7 @@
 // Reading the firmware package: the description file's two lines and the HEX file they name.
 #include "console/Package.h"
 
-#include "console/Printable.h"
+#include "console/Text.h"
 #include "fw/TextFile.h"
 
 namespace console {

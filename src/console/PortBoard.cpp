@@ -14,7 +14,7 @@ void PortBoard::addLine(std::size_t port, bool toErr, const std::string& text) {
 }
 
 void PortBoard::text(std::size_t port, const std::string& text) {
-    MutexLock lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::string& partial = m_partial.at(port);
     for (const char c : text) {
         if (c == '\n' || partial.size() >= kMaxLineLength) {
@@ -28,20 +28,20 @@ void PortBoard::text(std::size_t port, const std::string& text) {
 }
 
 void PortBoard::stage(std::size_t port, update::Stage stage) {
-    MutexLock lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     PortState& p = m_ports.at(port);
     p.stage = stage;
     p.progress.waitedMs = 0; // a new step: the silence of the last one is over
 }
 
 void PortBoard::progress(std::size_t port, const RunView::Progress& progress) {
-    MutexLock lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_ports.at(port).progress = progress;
 }
 
 void PortBoard::finished(std::size_t port, const PortSummary& summary,
                          const std::vector<std::string>& report) {
-    MutexLock lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::string& partial = m_partial.at(port);
     if (!partial.empty()) {
         addLine(port, false, partial);
@@ -56,7 +56,7 @@ void PortBoard::finished(std::size_t port, const PortSummary& summary,
 }
 
 PortBoard::Snapshot PortBoard::take() {
-    MutexLock lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     Snapshot s;
     s.lines.swap(m_lines);
     s.droppedLines = m_dropped;

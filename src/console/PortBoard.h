@@ -2,12 +2,12 @@
 // taken by the one thread that draws, so that no two ports' writes ever meet on a line.
 #pragma once
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "console/PortsSummary.h"
 #include "console/RunView.h"
-#include "console/WorkerThread.h"
 #include "update/UpdateOutcome.h"
 
 namespace console {
@@ -58,7 +58,7 @@ public:
 private:
     void addLine(std::size_t port, bool toErr, const std::string& text);
 
-    Mutex m_mutex;
+    std::mutex m_mutex;
     std::vector<PortState> m_ports;
     std::vector<std::string> m_partial; // each port's line so far
     std::vector<Line> m_lines;

@@ -1,84 +1,78 @@
-// The choice of the port for an update.
+// The choice of the ports for an update.
 #include "console/PortChoice.h"
 
-#include "ui/PortRange.h"
-
-#include <vector>
-
-#include "ui/PortRange.h"
+#include "console/ExitCodes.h"
+#include "console/Text.h"
 
 namespace console {
 
 namespace {
 
-std::string ComName(int n) {
-    return "COM" + std::to_string(n);
+PortChoice Refused(int exitCode, const std::string& problem) {
+    PortChoice choice;
+    choice.exitCode = exitCode;
+    choice.problem = problem;
+    return choice;
 }
 
-// "COM3 (/dev/ttyUSB0)" where the port has a path of its own to show; a Windows device name
-// says no more than COM3.
-std::string Named(const PortListing& p) {
-    return p.path.empty() || p.path.rfind("\\\\", 0) == 0 ? ComName(p.number)
-                                                          : ComName(p.number) + " (" + p.path + ")";
+// Each --port in the system's form, none of them twice under two names.
+PortChoice GivenPorts(const Options& options, Platform& platform) {
+    PortChoice choice;
+    std::vector<std::string> identities;
+    for (const std::string& text : options.ports) {
+        std::string name;
+        std::string error;
+        if (!platform.portName(text, &name, &error)) {
+            return Refused(kExitUsage, error);
+        }
+        const std::string identity = platform.portIdentity(name);
+        for (std::size_t i = 0; i < identities.size(); ++i) {
+            if (identities[i] == identity) {
+                return Refused(kExitUsage, Escaped(choice.ports[i]) + " and " + Escaped(name) +
+                                               " are the same port (" + Escaped(identity) +
+                                               "): give it once");
+            }
+        }
+        identities.push_back(identity);
+        choice.ports.push_back(name);
+    }
+    return choice;
+}
+
+std::string NameList(const std::vector<serial::PortInfo>& ports) {
+    std::string names;
+    for (const serial::PortInfo& p : ports) {
+        names += (names.empty() ? "" : ", ") + Escaped(p.name);
+    }
+    return names;
 }
 
 } // namespace
 
-PortChoice ChoosePort(const Options& options, Platform& platform, int remembered) {
+PortChoice ChoosePorts(const Options& options, Platform& platform) {
+    if (!options.ports.empty()) {
+        return GivenPorts(options, platform);
+    }
+    const std::vector<serial::PortInfo> present = platform.ports();
     PortChoice choice;
-    std::vector<PortListing> present;
-    for (const PortListing& p : platform.ports()) {
-        if (IsOfferedComPort(p.number)) {
-            present.push_back(p);
+    if (options.allPorts) {
+        for (const serial::PortInfo& p : present) {
+            choice.ports.push_back(p.name);
+        }
+    } else {
+        const std::string remembered = platform.rememberedPort();
+        if (!remembered.empty() && platform.portExists(remembered)) {
+            choice.ports.push_back(remembered);
+        } else if (present.size() == 1) {
+            choice.ports.push_back(present.front().name);
+        } else if (present.size() > 1) {
+            return Refused(kExitPort, "Several serial ports are present and none is remembered: " +
+                                          NameList(present) + ". Choose one with --port.");
         }
     }
-    auto find = [&](int n) -> const PortListing* {
-        for (const PortListing& p : present) {
-            if (p.number == n) {
-                return &p;
-            }
-        }
-        return nullptr;
-    };
-
-    if (!options.port.empty()) {
-        const int n = platform.resolvePort(options.port);
-        const PortListing* p = find(n);
-        if (IsDevicePath(options.port)) {
-            choice.number = n;
-            choice.name = options.port; // as given: the user knows it by that name
-            if (n == 0) {
-                choice.problem = "no COM number is free for " + options.port +
-                                 ": COM1 to COM12 are taken (see --list-ports)";
-            }
-        } else if (p == nullptr) {
-            choice.problem = options.port + " is not present on this computer (see --list-ports)";
-        } else {
-            choice.number = n;
-            choice.name = Named(*p);
-        }
-        return choice;
+    if (choice.ports.empty()) {
+        return Refused(kExitPort, "No serial port found (see --list-ports).");
     }
-    if (const PortListing* p = find(remembered)) {
-        choice.number = p->number;
-        choice.name = Named(*p);
-        return choice;
-    }
-    if (present.size() == 1) {
-        choice.number = present.front().number;
-        choice.name = Named(present.front());
-        return choice;
-    }
-    if (present.empty()) {
-        choice.problem = "No serial port found (see --list-ports).";
-        return choice;
-    }
-    std::string names;
-    for (const PortListing& p : present) {
-        names += (names.empty() ? "" : ", ") + Named(p);
-    }
-    choice.problem = "Several serial ports are present and none is remembered: " + names +
-                     ". Choose one with --port.";
     return choice;
 }
 

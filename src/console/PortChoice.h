@@ -1,6 +1,8 @@
-// Which port an update goes through: --port, else the remembered port, else the only port.
+// Which ports an update goes through: --port, else the remembered port, else the only port; with
+// several --port or --all-ports, each of them.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "console/Options.h"
 #include "console/Platform.h"
@@ -8,14 +10,14 @@
 namespace console {
 
 struct PortChoice {
-    int number = 0;      // COM1 to COM12; 0 when none could be chosen
-    std::string name;    // for messages: the path as given, or "COM3 (/dev/ttyUSB0)"
-    std::string problem; // why none was chosen (exit code 4)
+    std::vector<std::string> ports; // in the form the system opens; empty when none was chosen
+    std::string problem;            // why none was chosen
+    int exitCode = 0;               // with a problem: 2 (the command line) or 4 (the ports)
 };
 
-// The rules: --port names the port (a path as given, or COMn that must be present); without
-// it, the remembered port when it is present, else the only port present. Several ports and
-// none remembered, or none at all, choose nothing.
-PortChoice ChoosePort(const Options& options, Platform& platform, int remembered);
+// One update: --port as given, else the remembered port when it is present, else the only port
+// present. Several: every --port, or every port listed (--all-ports); two names of one port are
+// a command-line error.
+PortChoice ChoosePorts(const Options& options, Platform& platform);
 
 } // namespace console

@@ -4,38 +4,18 @@
 #include <algorithm>
 
 #include "console/ExitCodes.h"
+#include "console/StageWords.h"
+#include "console/Text.h"
 
 namespace console {
 
 namespace {
 
-// Columns a text takes: UTF-8 continuation bytes take none.
-int Width(const std::string& text) {
-    return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-// The text cut to columns whole characters, then padded to exactly that many.
-std::string Fitted(const std::string& text, int columns) {
-    std::string out;
-    int used = 0;
-    for (const char c : text) {
-        const bool starts = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        if (starts && used == columns) {
-            break;
-        }
-        used += starts ? 1 : 0;
-        out += c;
-    }
-    return out + std::string(static_cast<std::size_t>(std::max(columns - used, 0)), ' ');
-}
-
 // The names padded to the widest, each after the suffix.
 std::vector<std::string> Padded(const std::vector<std::string>& names, const std::string& suffix) {
     int widest = 0;
     for (const std::string& n : names) {
-        widest = std::max(widest, Width(n + suffix));
+        widest = std::max(widest, Columns(n + suffix));
     }
     std::vector<std::string> padded;
     for (const std::string& n : names) {
@@ -76,36 +56,11 @@ LiveLines::LiveLines(std::FILE* out, std::FILE* err, const std::vector<std::stri
     : PrefixedLines(out, err, names), m_names(Padded(names, "")), m_width(std::move(width)) {}
 
 const char* LiveLines::StateWord(const PortBoard::PortState& state) {
-    using update::Stage;
     if (state.finished) {
         const int code = state.summary.exitCode;
         return code == kExitSuccess ? "updated" : code >= kExitSignalBase ? "stopped" : "failed";
     }
-    switch (state.stage) {
-    case Stage::kCheckingPackage:
-    case Stage::kOpeningPort:
-    case Stage::kProbing:
-        return "opening";
-    case Stage::kIdentifyingDevice:
-        return "identifying";
-    case Stage::kRestarting:
-        return "restarting";
-    case Stage::kSwitchingSpeed:
-    case Stage::kSettling:
-    case Stage::kIdentifyingBootLoader:
-        return "boot loader";
-    case Stage::kAwaitingReady:
-    case Stage::kCountingRows:
-        return "preparing";
-    case Stage::kAwaitingXon:
-    case Stage::kAwaitingXoff:
-    case Stage::kAwaitingLineComplete:
-    case Stage::kAwaitingFileComplete:
-        return "sending";
-    case Stage::kDone:
-        return "updated";
-    }
-    return "";
+    return StageWord(state.stage);
 }
 
 std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortState& state,
@@ -122,7 +77,7 @@ std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortSt
                            Seconds(s.elapsedMs)
                      : std::string();
     } else if (p.total > 0) {
-        const int left = width - Width(head);
+        const int left = width - Columns(head);
         tail = left > 1 ? BarView::BarLine(p, left) : std::string();
     } else if (p.waitedMs >= 1000) {
         tail = "silent for " + std::to_string(p.waitedMs / 1000) + " s";

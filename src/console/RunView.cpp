@@ -3,26 +3,11 @@
 
 #include <algorithm>
 
+#include "console/Text.h"
+
 namespace console {
 
 namespace {
-
-#ifdef _WIN32
-const char* const kEllipsis = "..."; // the console's code page may have no ellipsis
-#else
-const char* const kEllipsis = "\xE2\x80\xA6";
-#endif
-
-// Columns a text takes: UTF-8 continuation bytes take none.
-int Columns(const std::string& text) {
-    int n = 0;
-    for (const char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            n++;
-        }
-    }
-    return n;
-}
 
 std::string Percent(int row, int total) {
     const int percent = total > 0 ? static_cast<int>(100LL * row / total) : 0;
@@ -35,21 +20,15 @@ std::string MinutesSeconds(DWORD seconds) {
     return std::to_string(seconds / 60) + (s < 10 ? ":0" : ":") + std::to_string(s);
 }
 
-std::string PadRight(std::string text, int columns) {
-    const int have = Columns(text);
-    return have < columns ? text + std::string(static_cast<std::size_t>(columns - have), ' ')
-                          : text;
-}
-
 // The part after the row count: "  25%  52 rows/s  0:05 left", or the silence of the device in
 // its place. Both take the same columns, so that the bar keeps its length.
 constexpr int kStateColumns = 28;
 
 std::string State(const RunView::Progress& p) {
     if (p.waitedMs >= 1000) {
-        return PadRight(std::string("waiting for the device") + kEllipsis + " " +
-                            std::to_string(p.waitedMs / 1000) + " s",
-                        kStateColumns);
+        return PaddedRight(std::string("waiting for the device") + Ellipsis() + " " +
+                               std::to_string(p.waitedMs / 1000) + " s",
+                           kStateColumns);
     }
     std::string rate = "-- rows/s  --:-- left";
     const DWORD ms = p.now - p.firstRowTick;
@@ -59,7 +38,7 @@ std::string State(const RunView::Progress& p) {
         rate = std::to_string(static_cast<long>(perSecond + 0.5)) + " rows/s  " +
                MinutesSeconds(left) + " left";
     }
-    return PadRight(Percent(p.row, p.total) + "  " + rate, kStateColumns);
+    return PaddedRight(Percent(p.row, p.total) + "  " + rate, kStateColumns);
 }
 
 std::string OneDecimal(double value) {
@@ -135,31 +114,6 @@ void RunView::write(const std::string& text) {
     std::fflush(m_out);
 }
 
-std::string RunView::Wrapped(const std::string& text, int columns) {
-    std::string out;
-    int used = 0;
-    std::string::size_type at = 0;
-    while (at < text.size()) {
-        std::string::size_type end = text.find(' ', at);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string word = text.substr(at, end - at);
-        const int length = Columns(word);
-        if (used > 0 && used + 1 + length > columns - 1) {
-            out += '\n';
-            used = 0;
-        } else if (used > 0) {
-            out += ' ';
-            used++;
-        }
-        out += word;
-        used += length;
-        at = end + 1;
-    }
-    return out;
-}
-
 void RunView::finish(bool succeeded) {
     endProgress();
     if (succeeded) {
@@ -201,17 +155,7 @@ std::string BarView::BarLine(const Progress& p, int width) {
         line = tail;
     }
     // Cut to the width (whole characters), then pad: the line always has the same width.
-    std::string fitted;
-    int used = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const bool starts = (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
-        if (starts && used == columns) {
-            break;
-        }
-        used += starts ? 1 : 0;
-        fitted += line[i];
-    }
-    return fitted + std::string(static_cast<std::size_t>(columns - used), ' ');
+    return Fitted(line, columns);
 }
 
 void BarView::drawProgress(const Progress& progress, bool lastRow) {
@@ -254,7 +198,7 @@ void LineView::drawProgress(const Progress& p, bool lastRow) {
     if (p.waitedMs >= kSilenceShownMs) {
         if (!m_silenceShown) {
             m_silenceShown = true;
-            write(std::string("waiting for the device") + kEllipsis + "\n");
+            write(std::string("waiting for the device") + Ellipsis() + "\n");
         }
         return;
     }

@@ -41,9 +41,6 @@ public:
 
     // "302 rows, 4800 data bytes in 1.4 s, 215 rows/s".
     static std::string Summary(int rows, long dataBytes, DWORD elapsedMs);
-    // The text broken between words into lines of at most columns - 1 (a word longer than that
-    // stands alone).
-    static std::string Wrapped(const std::string& text, int columns);
 
 protected:
     // The device has been silent this long before a view says so.

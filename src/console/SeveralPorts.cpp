@@ -2,11 +2,15 @@
 // one thread drawing, and the table at the end.
 #include "console/SeveralPorts.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -15,19 +19,15 @@
 #endif
 
 #include "console/ConsoleRun.h"
-#include "console/CursorControl.h"
 #include "console/ExitCodes.h"
-#include "console/LockedPlatform.h"
 #include "console/Package.h"
 #include "console/PortBoard.h"
 #include "console/PortChoice.h"
 #include "console/PortScreen.h"
 #include "console/PortViews.h"
 #include "console/PortsSummary.h"
-#include "console/Printable.h"
+#include "console/Text.h"
 #include "console/UpdateRun.h"
-#include "console/WorkerThread.h"
-#include "ui/PortRange.h"
 #include "update/HexFileCheck.h"
 
 namespace console {
@@ -37,74 +37,26 @@ namespace {
 const char* const kProgram = "keystrand-update";
 const char* const kNothingSent = "Nothing was sent to any device: all are unchanged.";
 
-void Say(std::FILE* stream, const std::string& line) {
-    std::fprintf(stream, "%s\n", line.c_str());
-}
-
-std::string ComName(int n) {
-    return "COM" + std::to_string(n);
-}
-
-struct ChosenPorts {
-    std::vector<PortChoice> ports;
-    // --all-ports: ports listed without a number the update reaches; each is a port failure.
-    std::vector<PortSummary> unreachable;
-    std::string problem; // nothing can be updated
-    int exitCode = kExitSuccess;
-};
-
-// Each --port by the rules of one (a path as given, COMn present), no port twice; or every port
-// listed.
-ChosenPorts ChoosePorts(const Options& options, Platform& platform) {
-    ChosenPorts chosen;
-    std::vector<std::string> texts = options.ports;
-    if (options.allPorts) {
-        texts.clear();
-        for (const PortListing& p : platform.ports()) {
-            if (IsOfferedComPort(p.number)) {
-                texts.push_back(ComName(p.number));
-                continue;
-            }
-            PortSummary s;
-            s.name = p.number > 0 ? ComName(p.number) : p.path;
-            s.exitCode = kExitPort;
-            s.outcome = "Not updated: " +
-                        (p.note.empty() ? std::string("not a port the update reaches") : p.note) +
-                        ".";
-            s.ran = false;
-            chosen.unreachable.push_back(s);
+// The trace file of each port, in the folder: trace-<the port's last name part>.log, a number
+// added where two ports end alike. Never "COM3.log": Windows takes any name that begins "COM3."
+// for the port itself.
+std::vector<std::string> TraceNames(const std::string& folderPrefix,
+                                    const std::vector<std::string>& ports) {
+    std::vector<std::string> names;
+    for (const std::string& port : ports) {
+        std::string base = port.substr(port.find_last_of("/\\") + 1);
+        for (char& c : base) {
+            const bool plain =
+                std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.';
+            c = plain ? c : '_';
         }
-        if (texts.empty()) {
-            chosen.problem = chosen.unreachable.empty()
-                                 ? "No serial port found (see --list-ports)."
-                                 : "No serial port that the update reaches was found: COM1 to "
-                                   "COM12 only (see --list-ports).";
-            chosen.exitCode = kExitPort;
-            return chosen;
+        std::string name = folderPrefix + "trace-" + base + ".log";
+        for (int n = 2; std::find(names.begin(), names.end(), name) != names.end(); ++n) {
+            name = folderPrefix + "trace-" + base + "-" + std::to_string(n) + ".log";
         }
+        names.push_back(name);
     }
-    for (const std::string& text : texts) {
-        Options one = options;
-        one.port = text;
-        one.ports = {text};
-        one.allPorts = false;
-        const PortChoice choice = ChoosePort(one, platform, 0);
-        if (choice.number == 0) {
-            chosen.problem = choice.problem;
-            chosen.exitCode = kExitPort;
-            return chosen;
-        }
-        for (const PortChoice& earlier : chosen.ports) {
-            if (earlier.number == choice.number) {
-                chosen.problem = earlier.name + " and " + choice.name + " are the same port, " +
-                                 ComName(choice.number) + ": give it once";
-                chosen.exitCode = kExitUsage;
-                return chosen;
-            }
-        }
-        chosen.ports.push_back(choice);
-    }
-    return chosen;
+    return names;
 }
 
 // The trace folder, made when missing; false when it cannot be.
@@ -121,7 +73,7 @@ bool MakeFolder(const std::string& path) {
 PortSummary RunOnePort(UpdateRun& run, const RunRequest& request, PortBoard& board,
                        std::size_t index, fw::Clock& clock) {
     PortSummary s;
-    s.name = request.portName;
+    s.name = Escaped(request.port);
     s.totalRows = request.checkedPackage != nullptr ? request.checkedPackage->rows : 0;
     const DWORD start = clock.getTickCount();
     std::vector<std::string> report;
@@ -150,8 +102,8 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
         Say(err, kNothingSent);
         return kExitPackage;
     }
-    const ChosenPorts chosen = ChoosePorts(options, platform);
-    if (!chosen.problem.empty()) {
+    const PortChoice chosen = ChoosePorts(options, platform);
+    if (chosen.ports.empty()) {
         Say(err, std::string(kProgram) + ": " + chosen.problem);
         return chosen.exitCode;
     }
@@ -182,45 +134,41 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
     }
 
     const std::size_t count = chosen.ports.size();
-    LockedPlatform shared(platform);
     PortBoard board(count);
-    const bool live = platform.isTerminal(out) && EnableCursorMovement(out);
+    const bool live = platform.isTerminal(out) && platform.enableCursorMovement(out);
     std::vector<std::string> names;
     std::vector<RunRequest> requests(count);
     std::vector<std::unique_ptr<RunView>> views;
     std::vector<std::unique_ptr<UpdateRun>> runs;
-    if (!options.traceFile.empty() && !MakeFolder(options.traceFile)) {
+    if (!options.trace.empty() && !MakeFolder(options.trace)) {
         const int error = errno;
-        Say(err, std::string(kProgram) + ": cannot make the trace folder " +
-                     Quoted(options.traceFile) + ": " + std::strerror(error));
+        Say(err, std::string(kProgram) + ": cannot make the trace folder " + Quoted(options.trace) +
+                     ": " + std::strerror(error));
         return kExitUsage;
     }
+    const std::vector<std::string> traces =
+        options.trace.empty() ? std::vector<std::string>()
+                              : TraceNames(platform.folderPrefix(options.trace), chosen.ports);
     for (std::size_t i = 0; i < count; ++i) {
-        const PortChoice& port = chosen.ports[i];
-        names.push_back(port.name);
+        const std::string& port = chosen.ports[i];
+        names.push_back(Escaped(port));
         RunRequest& r = requests[i];
-        r.port = port.number;
-        r.portName = port.name;
+        r.port = port;
         r.hexPath = package.hexPath;
         r.hexName = package.hexName;
         r.files = &fw::SharedReadFiles();
         r.checkedPackage = &checked;
         if (live) {
-            views.push_back(std::make_unique<LivePortView>(board, i, out, shared.clock()));
+            views.push_back(std::make_unique<LivePortView>(board, i, out, platform.clock()));
         } else {
-            views.push_back(std::make_unique<LinePortView>(board, i, out, shared.clock()));
+            views.push_back(std::make_unique<LinePortView>(board, i, out, platform.clock()));
         }
-        runs.push_back(std::make_unique<UpdateRun>(shared, *views.back()));
-        if (options.traceFile.empty()) {
-            continue;
-        }
-        // Not "COM3.log": Windows takes any name that begins "COM3." for the port itself.
-        const std::string trace =
-            platform.folderPrefix(options.traceFile) + "trace-" + ComName(port.number) + ".log";
-        if (!runs.back()->traceTo(
-                trace, TraceHeader(r, platform.devicePath(port.number), VersionText(kProgram)))) {
+        runs.push_back(std::make_unique<UpdateRun>(platform, *views.back(), port));
+        if (!traces.empty() &&
+            !runs.back()->traceTo(
+                traces[i], TraceHeader(r, platform.describePort(port), VersionText(kProgram)))) {
             const int error = errno; // from the trace file's creation
-            Say(err, std::string(kProgram) + ": cannot create the trace file " + Quoted(trace) +
+            Say(err, std::string(kProgram) + ": cannot create the trace file " + Quoted(traces[i]) +
                          ": " + std::strerror(error));
             return kExitUsage;
         }
@@ -236,13 +184,13 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
 
     std::vector<PortSummary> results(count);
     {
-        std::vector<std::unique_ptr<WorkerThread>> threads;
+        std::vector<std::thread> threads;
         for (std::size_t i = 0; i < count; ++i) {
-            threads.push_back(std::make_unique<WorkerThread>());
-            const bool started = threads.back()->start([&, i] {
-                results[i] = RunOnePort(*runs[i], requests[i], board, i, shared.clock());
-            });
-            if (!started) {
+            try {
+                threads.emplace_back([&, i] {
+                    results[i] = RunOnePort(*runs[i], requests[i], board, i, platform.clock());
+                });
+            } catch (const std::system_error&) {
                 results[i].name = names[i];
                 results[i].exitCode = kExitOther;
                 results[i].outcome = "Not updated: the system gave no thread for its update.";
@@ -253,7 +201,7 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
         std::unique_ptr<PortScreen> screen;
         if (live) {
             screen = std::make_unique<LiveLines>(
-                out, err, names, [&shared, out] { return shared.terminalWidth(out); });
+                out, err, names, [&platform, out] { return platform.terminalWidth(out); });
         } else {
             screen = std::make_unique<PrefixedLines>(out, err, names);
         }
@@ -263,11 +211,13 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
             if (snapshot.allFinished) {
                 break;
             }
-            shared.clock().sleep(BarView::kRedrawMs);
+            platform.clock().sleep(BarView::kRedrawMs);
         }
-    } // every thread joined
+        for (std::thread& t : threads) {
+            t.join();
+        }
+    }
 
-    results.insert(results.end(), chosen.unreachable.begin(), chosen.unreachable.end());
     std::vector<int> codes;
     for (const PortSummary& r : results) {
         codes.push_back(r.exitCode);

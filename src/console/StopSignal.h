@@ -15,7 +15,8 @@ void InstallStopHandlers();
 // 0 while no stop was asked for; else the number of the first signal received.
 int StopSignal();
 
-// As if the signal had arrived (tests, and the Windows handler).
-void RequestStop(int signalNumber);
+// As if the signal had arrived; false when a stop had been asked for already. Safe in a signal
+// handler and from any thread.
+bool RequestStop(int signalNumber);
 
 } // namespace console

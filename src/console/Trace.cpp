@@ -1,7 +1,7 @@
 // The line trace: every call passed on, every character and line event written to the log.
 #include "console/Trace.h"
 
-#include "console/Printable.h"
+#include "console/Text.h"
 
 namespace console {
 
@@ -9,46 +9,14 @@ namespace {
 
 constexpr DWORD kReceiveGapMs = 20;
 
-const char* EscapeName(DWORD function) {
-    switch (function) {
-    case SETRTS:
-        return "rts on";
-    case CLRRTS:
-        return "rts off";
-    case SETDTR:
-        return "dtr on";
-    case CLRDTR:
-        return "dtr off";
-    default:
-        return "escape";
-    }
-}
-
-char ParityLetter(BYTE parity) {
-    switch (parity) {
-    case NOPARITY:
-        return 'N';
-    case ODDPARITY:
-        return 'O';
-    case EVENPARITY:
-        return 'E';
-    case MARKPARITY:
-        return 'M';
-    case SPACEPARITY:
-        return 'S';
-    default:
-        return '?';
-    }
-}
-
 std::string Reason(const fw::SystemError& e) {
     return e.text.empty() ? "code " + std::to_string(e.code)
-                          : e.text + " (" + std::to_string(e.code) + ")";
+                          : Escaped(e.text) + " (" + std::to_string(e.code) + ")";
 }
 
 } // namespace
 
-Trace::Trace(fw::Comm& inner, fw::Clock& clock) : m_inner(inner), m_clock(clock) {}
+Trace::Trace(serial::Line& inner, fw::Clock& clock) : m_inner(inner), m_clock(clock) {}
 
 Trace::~Trace() {
     if (m_log != nullptr) {
@@ -57,7 +25,7 @@ Trace::~Trace() {
     }
 }
 
-bool Trace::open(const std::string& path, const std::string& header) {
+bool Trace::startLog(const std::string& path, const std::string& header) {
     m_log = std::fopen(path.c_str(), "w");
     m_start = m_clock.getTickCount();
     if (m_log == nullptr) {
@@ -76,153 +44,107 @@ bool Trace::open(const std::string& path, const std::string& header) {
     return true;
 }
 
-void Trace::close(const std::string& outcome) {
+void Trace::endLog(const std::string& outcome) {
     if (m_log == nullptr) {
         return;
     }
     flushReceived();
-    event(m_clock.getTickCount(), "end");
+    event("end");
     std::fprintf(m_log, "# outcome: %s\n", outcome.c_str());
     std::fclose(m_log);
     m_log = nullptr;
 }
 
-void Trace::event(DWORD tick, const std::string& what) {
+void Trace::event(const std::string& what) {
+    flushReceived();
     if (m_log == nullptr) {
         return;
     }
-    const DWORD ms = tick - m_start;
+    const DWORD ms = m_clock.getTickCount() - m_start;
     std::fprintf(m_log, "%6lu.%03lu %s\n", static_cast<unsigned long>(ms / 1000),
                  static_cast<unsigned long>(ms % 1000), what.c_str());
 }
 
 void Trace::flushReceived() {
-    if (m_received.empty()) {
+    if (m_received.empty() || m_log == nullptr) {
         return;
     }
-    event(m_receivedTick, "rx " + Quoted(m_received));
+    const DWORD ms = m_receivedTick - m_start;
+    std::fprintf(m_log, "%6lu.%03lu rx %s\n", static_cast<unsigned long>(ms / 1000),
+                 static_cast<unsigned long>(ms % 1000), Quoted(m_received).c_str());
     m_received.clear();
     std::fflush(m_log);
 }
 
-HANDLE Trace::createFile(const char* path) {
-    flushReceived();
-    const HANDLE h = m_inner.createFile(path);
-    const std::string name = path != nullptr ? path : "";
-    event(m_clock.getTickCount(), h == INVALID_HANDLE_VALUE
-                                      ? "open " + name + " failed: " + Reason(m_inner.lastError())
-                                      : "open " + name + " ok");
-    m_modemState = -1;
-    return h;
+bool Trace::open(DWORD baud) {
+    const bool ok = m_inner.open(baud);
+    event("open " + Escaped(name()) + " at " + std::to_string(baud) +
+          (ok ? " ok" : " failed: " + Reason(m_inner.lastError())));
+    m_dsr = -1;
+    return ok;
 }
 
-BOOL Trace::closeHandle(HANDLE h) {
-    flushReceived();
-    const BOOL ok = m_inner.closeHandle(h);
-    event(m_clock.getTickCount(), ok ? "close" : "close failed");
+void Trace::close() {
+    m_inner.close();
+    event("close");
     if (m_log != nullptr) {
         std::fflush(m_log);
     }
+}
+
+bool Trace::setSpeed(DWORD baud) {
+    const bool ok = m_inner.setSpeed(baud);
+    event("speed " + std::to_string(baud) + (ok ? "" : " failed: " + Reason(m_inner.lastError())));
     return ok;
 }
 
-BOOL Trace::setupComm(HANDLE h, DWORD inQueue, DWORD outQueue) {
-    return m_inner.setupComm(h, inQueue, outQueue);
-}
-
-BOOL Trace::setCommTimeouts(HANDLE h, const COMMTIMEOUTS* timeouts) {
-    return m_inner.setCommTimeouts(h, timeouts);
-}
-
-BOOL Trace::setCommState(HANDLE h, const DCB* dcb) {
-    flushReceived();
-    const BOOL ok = m_inner.setCommState(h, dcb);
-    if (dcb != nullptr) {
-        const char* stop = dcb->StopBits == ONESTOPBIT    ? "1"
-                           : dcb->StopBits == TWOSTOPBITS ? "2"
-                                                          : "1.5";
-        char text[96];
-        std::snprintf(text, sizeof text, "line %lu %u%c%s%s",
-                      static_cast<unsigned long>(dcb->BaudRate),
-                      static_cast<unsigned>(dcb->ByteSize), ParityLetter(dcb->Parity), stop,
-                      ok ? "" : " refused");
-        event(m_clock.getTickCount(), text);
-    }
-    return ok;
-}
-
-BOOL Trace::setCommMask(HANDLE h, DWORD mask) {
-    return m_inner.setCommMask(h, mask);
-}
-
-BOOL Trace::escapeCommFunction(HANDLE h, DWORD function) {
-    flushReceived();
-    const BOOL ok = m_inner.escapeCommFunction(h, function);
-    // A line without modem controls (its status unavailable) cannot set DTR or RTS: no news.
-    if (ok || m_modemState != 2) {
-        event(m_clock.getTickCount(), std::string(EscapeName(function)) + (ok ? "" : " failed"));
-    }
-    return ok;
-}
-
-BOOL Trace::purgeComm(HANDLE h, DWORD flags) {
-    flushReceived();
-    const BOOL ok = m_inner.purgeComm(h, flags);
-    event(m_clock.getTickCount(), ok ? "purge" : "purge failed");
-    return ok;
-}
-
-BOOL Trace::clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) {
-    return m_inner.clearCommError(h, errors, stat);
-}
-
-BOOL Trace::readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) {
-    const BOOL ok = m_inner.readFile(h, buffer, toRead, read);
-    const DWORD now = m_clock.getTickCount();
-    if (!m_received.empty() && now - m_lastReceivedTick >= kReceiveGapMs) {
-        flushReceived();
-    }
-    if (ok && read != nullptr && *read > 0) {
-        if (m_received.empty()) {
-            m_receivedTick = now;
-        }
-        m_received.append(static_cast<const char*>(buffer), *read);
-        m_lastReceivedTick = now;
-    } else if (!ok) {
-        flushReceived();
-        event(now, "read failed: " + Reason(m_inner.lastError()));
-    }
-    return ok;
-}
-
-BOOL Trace::writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) {
-    flushReceived();
-    const DWORD now = m_clock.getTickCount();
-    const BOOL ok = m_inner.writeFile(h, data, toWrite, written);
-    const DWORD count = written != nullptr ? *written : 0;
+bool Trace::write(const std::string& data) {
     std::string line = "tx ";
     if (m_rowNext) {
         line += "row " + std::to_string(m_rowsSent + 1) + " ";
     }
-    line += Quoted(std::string(static_cast<const char*>(data), count));
-    if (!ok || count != toWrite) {
-        line += " (" + std::to_string(count) + " of " + std::to_string(toWrite) + " written)";
+    line += Quoted(data);
+    const bool ok = m_inner.write(data);
+    if (!ok) {
+        line += " failed: " + Reason(m_inner.lastError());
     }
-    event(now, line);
+    event(line);
     return ok;
 }
 
-BOOL Trace::getCommModemStatus(HANDLE h, DWORD* status) {
-    const BOOL ok = m_inner.getCommModemStatus(h, status);
-    const int state = !ok || status == nullptr ? 2 : ((*status & MS_DSR_ON) != 0 ? 1 : 0);
-    if (state != m_modemState) {
+int Trace::read(char* buffer, int max, DWORD limitMs) {
+    const int count = m_inner.read(buffer, max, limitMs);
+    const DWORD now = m_clock.getTickCount();
+    if (!m_received.empty() && now - m_lastReceivedTick >= kReceiveGapMs) {
         flushReceived();
-        m_modemState = state;
-        event(m_clock.getTickCount(), state == 2   ? "modem status unavailable"
-                                      : state == 1 ? "dsr on"
-                                                   : "dsr off");
     }
+    if (count > 0) {
+        if (m_received.empty()) {
+            m_receivedTick = now;
+        }
+        m_received.append(buffer, static_cast<std::size_t>(count));
+        m_lastReceivedTick = now;
+    } else if (count == serial::Line::kReadFailed) {
+        event("read failed: " + Reason(m_inner.lastError()));
+    }
+    return count;
+}
+
+bool Trace::purgeInput() {
+    const bool ok = m_inner.purgeInput();
+    event(ok ? "purge" : "purge failed");
     return ok;
+}
+
+serial::Dsr Trace::dsr() {
+    const serial::Dsr dsr = m_inner.dsr();
+    if (static_cast<int>(dsr) != m_dsr) {
+        m_dsr = static_cast<int>(dsr);
+        event(dsr == serial::Dsr::kOn    ? "dsr on"
+              : dsr == serial::Dsr::kOff ? "dsr off"
+                                         : "dsr unknown (no modem status)");
+    }
+    return dsr;
 }
 
 void Trace::stageChanged(update::Stage stage) {

@@ -7,18 +7,18 @@
 
 #include "console/BlockingWaits.h"
 #include "console/StopSignal.h"
-#include "serial/SerialPort.h"
-#include "serial/SerialPortLine.h"
+#include "console/Text.h"
 #include "update/UpdateSession.h"
 
 namespace console {
 
 namespace {
 
-// Hands every event to each of several observers, and keeps what the wording needs.
+// Hands every event to the view and the trace, and keeps what the wording needs.
 class Observers : public update::UpdateObserver {
 public:
-    void add(update::UpdateObserver* o) { m_list.push_back(o); }
+    Observers(update::UpdateObserver& view, update::UpdateObserver* trace)
+        : m_list{&view, trace != nullptr ? trace : &m_none} {}
 
     void stageChanged(update::Stage s) override {
         for (auto* o : m_list)
@@ -33,8 +33,8 @@ public:
             o->portOpened();
     }
     void modemStatus(bool statusRead, bool dsrOn) override {
-        m_statusRead = statusRead;
-        m_dsrOn = dsrOn;
+        statusWasRead = statusRead;
+        dsrWasOn = dsrOn;
         for (auto* o : m_list)
             o->modemStatus(statusRead, dsrOn);
     }
@@ -55,16 +55,15 @@ public:
             o->rowSent(row, total, length);
     }
 
-    bool statusRead() const { return m_statusRead; }
-    bool dsrOn() const { return m_dsrOn; }
+    bool statusWasRead = true;
+    bool dsrWasOn = false;
 
 private:
-    std::vector<update::UpdateObserver*> m_list;
-    bool m_statusRead = true;
-    bool m_dsrOn = false;
+    update::UpdateObserver m_none;
+    update::UpdateObserver* m_list[2];
 };
 
-std::string Today() {
+std::string Now() {
     const std::time_t now = std::time(nullptr);
     char text[64] = {};
     if (const std::tm* local = std::localtime(&now)) {
@@ -77,19 +76,20 @@ std::string Today() {
 
 std::string TraceHeader(const RunRequest& request, const std::string& device,
                         const std::string& version) {
-    return version + " trace, " + Today() + "\n" + "port " + request.portName + ", COM" +
-           std::to_string(request.port) + " = " + device + "\n" + "HEX file " + request.hexPath +
-           "\n" + "line 9600 8N1 to the application firmware, 115200 8N1 to the boot loader";
+    return version + " trace, " + Now() + "\n" + "port " + Escaped(request.port) +
+           (device.empty() ? "" : " = " + Escaped(device)) + "\n" + "HEX file " +
+           Escaped(request.hexPath) + "\n" +
+           "line 9600 8N1 to the application firmware, 115200 8N1 to the boot loader";
 }
 
-UpdateRun::UpdateRun(Platform& platform, RunView& view)
-    : m_platform(platform), m_view(view), m_comm(platform.makeComm()) {}
+UpdateRun::UpdateRun(Platform& platform, RunView& view, const std::string& port)
+    : m_platform(platform), m_view(view), m_line(platform.makeLine(port)) {}
 
 UpdateRun::~UpdateRun() = default;
 
 bool UpdateRun::traceTo(const std::string& path, const std::string& header) {
-    m_trace = std::make_unique<Trace>(*m_comm, m_platform.clock());
-    if (!m_trace->open(path, header)) {
+    m_trace = std::make_unique<Trace>(*m_line, m_platform.clock());
+    if (!m_trace->startLog(path, header)) {
         m_trace.reset();
         return false;
     }
@@ -97,13 +97,8 @@ bool UpdateRun::traceTo(const std::string& path, const std::string& header) {
 }
 
 RunResult UpdateRun::run(const RunRequest& request) {
-    Observers observers;
-    observers.add(&m_view);
-    if (m_trace) {
-        observers.add(m_trace.get());
-    }
-    CSerialPort port(m_trace ? static_cast<fw::Comm*>(m_trace.get()) : m_comm.get());
-    serial::SerialPortLine line(port, request.port, m_platform.clock());
+    Observers observers(m_view, m_trace.get());
+    serial::Line& line = m_trace ? static_cast<serial::Line&>(*m_trace) : *m_line;
     BlockingWaits waits(
         m_platform.clock(), [] { return StopSignal() != 0; }, [this] { m_view.idle(); });
     update::UpdateSession session(line, waits, observers);
@@ -117,18 +112,18 @@ RunResult UpdateRun::run(const RunRequest& request) {
     m_view.finish(result.outcome.ok());
 
     RunContext context;
-    context.portName = request.portName;
+    context.portName = Escaped(request.port); // a path may hold any byte
     context.hexName = request.hexName;
-    context.modemStatusRead = observers.statusRead();
-    context.dsrOn = observers.dsrOn();
+    context.modemStatusRead = observers.statusWasRead;
+    context.dsrOn = observers.dsrWasOn;
     context.stopSignal = StopSignal();
     if (result.outcome.failure == update::Failure::kPortOpen) {
         context.openAdvice = m_platform.openAdvice(request.port, result.outcome.openError);
     }
     result.report = DescribeOutcome(result.outcome, context);
     if (m_trace) {
-        m_trace->close(result.report.headline + " (exit code " +
-                       std::to_string(result.report.exitCode) + ")");
+        m_trace->endLog(result.report.headline + " (exit code " +
+                        std::to_string(result.report.exitCode) + ")");
     }
     return result;
 }

@@ -29,11 +29,7 @@ int main(int argc, char** argv) {
     }
     try {
         console::InstallStopHandlers();
-        std::unique_ptr<console::Platform> platform = console::MakePlatform(options, &error);
-        if (platform == nullptr) {
-            std::fprintf(stderr, "keystrand-update: %s\n", error.c_str());
-            return console::kExitPort;
-        }
+        const std::unique_ptr<console::Platform> platform = console::MakePlatform();
         return console::RunConsole(options, *platform, stdout, stderr);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "keystrand-update: %s\n", e.what());

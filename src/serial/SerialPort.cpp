@@ -123,7 +123,6 @@ BOOL CSerialPort::Open(int nPort, int speed, int parity, BYTE dataBits, int stop
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     comm().setCommTimeouts(m_hComm, &timeouts);
-    m_dwReadWaitMs = 0;
 
     comm().setCommState(m_hComm, &m_dcb);
     comm().setCommMask(m_hComm, EV_RXCHAR | EV_TXEMPTY);
@@ -190,26 +189,6 @@ DWORD CSerialPort::Read(void* buffer, DWORD nMax) {
     DWORD count = 0;
     comm().readFile(m_hComm, buffer, waiting < nMax ? waiting : nMax, &count);
     return count;
-}
-
-BOOL CSerialPort::ReadWithin(void* buffer, DWORD nMax, DWORD limitMs, DWORD* count) {
-    *count = 0;
-    if (nMax == 0 || limitMs == 0 || limitMs == MAXDWORD) {
-        return FALSE;
-    }
-    // The kernel's own blocking form: with bytes waiting the read returns them at once, else it
-    // waits up to the constant for the first. Set only when the wait changes.
-    if (limitMs != m_dwReadWaitMs) {
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = limitMs;
-        if (!comm().setCommTimeouts(m_hComm, &timeouts)) {
-            return FALSE;
-        }
-        m_dwReadWaitMs = limitMs;
-    }
-    return comm().readFile(m_hComm, buffer, nMax, count);
 }
 
 BOOL CSerialPort::GetModemStatus(DWORD* status) {

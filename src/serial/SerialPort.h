@@ -29,10 +29,6 @@ public:
     BOOL PurgeInput();
     // Takes up to nMax bytes already received, without waiting; the count taken.
     DWORD Read(void* buffer, DWORD nMax);
-    // Takes up to nMax bytes; when none has arrived, waits up to limitMs (1 to MAXDWORD - 1) for
-    // the first, blocked in the kernel. *count is 0 when the limit passed with nothing. FALSE
-    // when the platform read failed (the line is gone). The dialog never reads this way.
-    BOOL ReadWithin(void* buffer, DWORD nMax, DWORD limitMs, DWORD* count);
     // FALSE when the port is closed (status untouched), else the platform call's result.
     BOOL GetModemStatus(DWORD* status);
     // The open port's number, -1 while closed.
@@ -56,6 +52,4 @@ private:
     HANDLE m_hComm;
     DWORD m_dwInQueue;
     DWORD m_dwOutQueue;
-    // The wait that the port's read time-outs are set to; 0 for the return-at-once form of Open.
-    DWORD m_dwReadWaitMs = 0;
 };

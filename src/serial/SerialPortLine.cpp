@@ -23,13 +23,6 @@ int SerialPortLine::read(char* buffer, int max, DWORD limitMs) {
     if (max <= 0) {
         return 0;
     }
-    if (limitMs > 0) {
-        DWORD count = 0;
-        if (!m_port.ReadWithin(buffer, static_cast<DWORD>(max), limitMs, &count)) {
-            return kReadFailed;
-        }
-        return static_cast<int>(count);
-    }
     if (m_port.BytesWaiting() == 0) {
         if (limitMs == 0) {
             return 0; // the dialog's own polling loop reads the tick counter, not this

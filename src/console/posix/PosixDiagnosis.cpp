@@ -16,7 +16,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "console/Printable.h"
+#include "console/Text.h"
 
 namespace console {
 
@@ -43,6 +43,18 @@ bool UserIsInGroup(gid_t group) {
         }
     }
     return false;
+}
+
+// The group's name, or its number where the group database has none. Reentrant: several
+// updates' threads may ask at once.
+std::string GroupName(gid_t gid) {
+    group entry{};
+    group* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+        return found->gr_name;
+    }
+    return std::to_string(gid);
 }
 
 std::string FirstWord(const std::string& text) {
@@ -170,8 +182,7 @@ std::string TtyOpenAdvice(const std::string& path, const fw::SystemError& error)
         if (::stat(path.c_str(), &st) != 0) {
             return std::string();
         }
-        const group* g = ::getgrgid(st.st_gid);
-        const std::string name = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+        const std::string name = GroupName(st.st_gid);
         if (UserIsInGroup(st.st_gid)) {
             return path + " belongs to the group " + name +
                    ", which you are in; if you joined it lately, log out and in again.";

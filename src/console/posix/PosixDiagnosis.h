@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/Comm.h"
+#include "fw/SystemError.h"
 
 namespace console {
 

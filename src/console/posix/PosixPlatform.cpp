@@ -1,31 +1,71 @@
-// keystrand-update's services on Linux: ttys through termios, the monotonic clock, a settings file.
-#include <climits>
-#include <cstdlib>
-
+// keystrand-update's services on Linux: ttys by their paths, the steady clock, a settings file.
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "console/Platform.h"
-#include "console/posix/FileProfile.h"
+#include "console/SteadyClock.h"
 #include "console/posix/PosixDiagnosis.h"
-#include "console/posix/SteadyClock.h"
-#include "console/posix/TtyPorts.h"
-#include "serial/posix/TtyComm.h"
+#include "console/posix/SettingsFile.h"
+#include "serial/posix/TtyLine.h"
+#include "serial/posix/TtyPorts.h"
 
 namespace console {
 
 namespace {
 
+constexpr char kSysDir[] = "/sys";
+
 class PosixPlatform : public Platform {
 public:
-    PosixPlatform(HostPorts ports, const std::string& settingsPath)
-        : m_ports(std::move(ports)), m_profile(settingsPath) {}
+    PosixPlatform(std::string devDir, std::string settingsPath)
+        : m_devDir(std::move(devDir)), m_settings(std::move(settingsPath)) {}
 
-    std::unique_ptr<fw::Comm> makeComm() override {
-        return std::make_unique<serial::posix::TtyComm>(m_ports.table);
+    std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
+        return std::make_unique<serial::posix::TtyLine>(port);
     }
     fw::Clock& clock() override { return m_clock; }
-    fw::Profile& profile() override { return m_profile; }
+
+    std::vector<serial::PortInfo> ports() override {
+        return serial::posix::ListTtys(m_devDir, kSysDir);
+    }
+
+    bool portName(const std::string& text, std::string* name, std::string* error) override {
+        if (text.find('/') != std::string::npos) {
+            *name = text;
+            return true;
+        }
+        *error = "--port takes the port's path, such as /dev/ttyUSB0, not \"" + text + "\"";
+        if (text.rfind("tty", 0) == 0) {
+            *error += " (did you mean /dev/" + text + "?)";
+        } else if (text.size() > 3 && (text[0] == 'C' || text[0] == 'c')) {
+            *error += "; --list-ports shows the ports present";
+        }
+        return false;
+    }
+
+    std::string portIdentity(const std::string& port) override {
+        return serial::posix::ResolvedPath(port);
+    }
+    bool portExists(const std::string& port) override {
+        struct stat st {};
+        return ::stat(port.c_str(), &st) == 0;
+    }
+    std::string describePort(const std::string& port) override {
+        return serial::posix::DescribeTty(port, kSysDir);
+    }
+    std::string openAdvice(const std::string& port, const fw::SystemError& error) override {
+        return TtyOpenAdvice(port, error);
+    }
+
+    std::string rememberedPort() override { return m_settings.port(); }
+    bool rememberPort(const std::string& port) override { return m_settings.setPort(port); }
+    std::string settingsPlace() override {
+        return m_settings.path().empty() ? "nowhere: no home folder" : m_settings.path();
+    }
 
     std::string programDir() override {
         char self[4096];
@@ -36,81 +76,35 @@ public:
         const std::string path(self, static_cast<std::size_t>(n));
         return path.substr(0, path.rfind('/') + 1);
     }
-
     std::string folderPrefix(const std::string& folder) override {
         return folder.back() == '/' ? folder : folder + "/";
     }
-
-    std::vector<PortListing> ports() override {
-        std::vector<PortListing> list;
-        for (const auto& entry : m_ports.table.entries()) {
-            PortListing p;
-            p.number = entry.first;
-            p.path = entry.second;
-            for (const auto& origin : m_ports.origins) {
-                if (origin.first == entry.first && origin.second != "found") {
-                    p.note = origin.second;
-                }
-            }
-            list.push_back(p);
-        }
-        for (const std::string& path : m_ports.unnumbered) {
-            list.push_back({0, path, "no COM number left: COM1 to COM12 are taken"});
-        }
-        return list;
-    }
-
-    int resolvePort(const std::string& text) override {
-        return IsDevicePath(text) ? m_ports.numberOfPortPath(text) : ComNumberFromText(text);
-    }
-
-    std::string settingsPlace() override {
-        return m_profile.path().empty() ? "nowhere: no home folder" : m_profile.path();
-    }
+    std::string whyUnreadable(const std::string& path) override { return WhyFileUnreadable(path); }
 
     bool isTerminal(std::FILE* stream) override { return ::isatty(::fileno(stream)) == 1; }
-
     int terminalWidth(std::FILE* stream) override {
         winsize size{};
         return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
     }
-
-    std::string whyUnreadable(const std::string& path) override { return WhyFileUnreadable(path); }
-
-    std::string openAdvice(int port, const fw::SystemError& error) override {
-        return TtyOpenAdvice(m_ports.table.pathFor(port), error);
-    }
-
-    std::string devicePath(int port) override {
-        const std::string path = m_ports.table.pathFor(port);
-        char buffer[PATH_MAX];
-        const char* real = ::realpath(path.c_str(), buffer);
-        return real != nullptr && path != real ? path + " -> " + real : path;
+    // Any terminal but a dumb one.
+    bool enableCursorMovement(std::FILE* stream) override {
+        const char* term = std::getenv("TERM");
+        return isTerminal(stream) && term != nullptr && *term != '\0' &&
+               std::strcmp(term, "dumb") != 0;
     }
 
 private:
-    HostPorts m_ports;
+    std::string m_devDir;
+    SettingsFile m_settings;
     SteadyClock m_clock;
-    FileProfile m_profile;
 };
 
 } // namespace
 
-std::unique_ptr<Platform> MakePlatform(const Options& options, std::string* error) {
+std::unique_ptr<Platform> MakePlatform() {
     const char* devDir = std::getenv("KEYSTRAND_UPDATE_DEV_DIR");
-    const std::vector<std::string> found =
-        FindSerialTtys(devDir != nullptr && *devDir != '\0' ? devDir : "/dev");
-    HostPorts ports;
-    std::vector<std::string> portPaths;
-    for (const std::string& port : options.ports) {
-        if (IsDevicePath(port)) {
-            portPaths.push_back(port);
-        }
-    }
-    if (!NumberPorts(options.maps, found, portPaths, &ports, error)) {
-        return nullptr;
-    }
-    return std::make_unique<PosixPlatform>(std::move(ports), FileProfile::DefaultPath());
+    return std::make_unique<PosixPlatform>(devDir != nullptr && *devDir != '\0' ? devDir : "/dev",
+                                           SettingsFile::DefaultPath());
 }
 
 } // namespace console

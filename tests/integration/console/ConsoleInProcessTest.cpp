@@ -4,10 +4,10 @@
 
 #include "console/ConsoleRun.h"
 #include "console/ExitCodes.h"
-#include "console/RememberedPort.h"
-#include "fw/host/MemoryProfile.h"
 #include "fw/host/VirtualClock.h"
 #include "integration/console/ConsoleTestSupport.h"
+#include "serial/ComName.h"
+#include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
@@ -19,33 +19,59 @@ namespace {
 using consoletest::Contents;
 using consoletest::HexFile;
 
-// The device model on COM3 and COM7 (one device, seen on COM3 only), a virtual clock, settings
-// in memory.
+// The dialog's port on the device model (on COM3 only), owned whole: the comm, the port, the
+// line over it.
+struct InProcessPort {
+    InProcessPort(fw::host::VirtualClock& clock, sim::DeviceModel& device)
+        : comm(clock, device), port(&comm) {}
+    sim::InProcessComm comm;
+    CSerialPort port;
+};
+class InProcessLine : private InProcessPort, public serial::SerialPortLine {
+public:
+    InProcessLine(fw::host::VirtualClock& clock, sim::DeviceModel& device, int n)
+        : InProcessPort(clock, device), serial::SerialPortLine(port, n, clock) {}
+};
+
+// The device model on COM3 (COM7 is there too, with nothing behind it), a virtual clock,
+// settings in memory.
 class SimPlatform : public console::Platform {
 public:
     SimPlatform(sim::DeviceConfig config, const std::string& dir) : device(config), m_dir(dir) {}
 
-    std::unique_ptr<fw::Comm> makeComm() override {
-        return std::make_unique<sim::InProcessComm>(ticks, device);
+    std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
+        return std::make_unique<InProcessLine>(ticks, device, serial::ComNumberFromText(port));
     }
     fw::Clock& clock() override { return ticks; }
-    fw::Profile& profile() override { return settings; }
+    std::vector<serial::PortInfo> ports() override {
+        return {{"COM3", "", "sim3"}, {"COM7", "", ""}};
+    }
+    bool portName(const std::string& text, std::string* name, std::string*) override {
+        *name = serial::ComName(serial::ComNumberFromText(text));
+        return true;
+    }
+    std::string portIdentity(const std::string& port) override { return port; }
+    bool portExists(const std::string& port) override { return port == "COM3" || port == "COM7"; }
+    std::string describePort(const std::string&) override { return std::string(); }
+    std::string openAdvice(const std::string&, const fw::SystemError&) override {
+        return std::string();
+    }
+    std::string rememberedPort() override { return remembered; }
+    bool rememberPort(const std::string& port) override {
+        remembered = port;
+        return true;
+    }
+    std::string settingsPlace() override { return "memory"; }
     std::string programDir() override { return m_dir; }
     std::string folderPrefix(const std::string& folder) override { return folder + "/"; }
-    std::vector<console::PortListing> ports() override {
-        return {{3, "sim3", ""}, {7, "sim7", ""}};
-    }
-    int resolvePort(const std::string& text) override { return console::ComNumberFromText(text); }
-    std::string settingsPlace() override { return "memory"; }
+    std::string whyUnreadable(const std::string&) override { return "no such file"; }
     bool isTerminal(std::FILE*) override { return false; }
     int terminalWidth(std::FILE*) override { return 0; }
-    std::string whyUnreadable(const std::string&) override { return "no such file"; }
-    std::string openAdvice(int, const fw::SystemError&) override { return std::string(); }
-    std::string devicePath(int port) override { return "sim" + std::to_string(port); }
+    bool enableCursorMovement(std::FILE*) override { return false; }
 
     fw::host::VirtualClock ticks{0, 1};
     sim::DeviceModel device;
-    fw::host::MemoryProfile settings;
+    std::string remembered;
 
 private:
     std::string m_dir;
@@ -80,7 +106,9 @@ protected:
 
     int update(SimPlatform& p, const std::string& port) {
         console::Options options;
-        options.port = port;
+        if (!port.empty()) {
+            options.ports = {port};
+        }
         return console::RunUpdate(options, p, out, err);
     }
 
@@ -97,11 +125,11 @@ TEST_F(ConsoleInProcess, TheApplicationFirmwareIsTalkedIntoItsBootLoaderWhenDsrI
     std::string error;
     ASSERT_TRUE(sim::ImageFromHexText(HexFile(9), &expected, &error));
     EXPECT_EQ(p.device.image(), expected);
-    EXPECT_EQ(console::ReadRememberedPort(p.settings), 3);
+    EXPECT_EQ(p.remembered, "COM3");
     const std::string shown = Contents(out);
     EXPECT_EQ(shown.substr(0, shown.find("Row 1 of 10")),
               "Firmware version \"2.10\", HEX file \"upd.hex\"\n"
-              "Updating the Keystrand SM through COM3 (sim3)\n"
+              "Updating the Keystrand SM through COM3\n"
               "DSR is on: the application firmware runs; asking it to restart into its boot "
               "loader.\n"
               "Boot loader version KYST-SM-2.10\n");
@@ -115,18 +143,18 @@ TEST_F(ConsoleInProcess, TheApplicationFirmwaresFailuresAreDeviceEntryFailures) 
     SimPlatform silent(ApplicationFirmware({"identity:none"}), folder.dir());
     EXPECT_EQ(update(silent, "COM3"), console::kExitDeviceEntry);
     EXPECT_EQ(Contents(err),
-              "Cannot find a Keystrand SM on COM3 (sim3): no valid identity reply to \"<V\" "
+              "Cannot find a Keystrand SM on COM3: no valid identity reply to \"<V\" "
               "within 2 s.\n"
               "The device's firmware is unchanged.\n"
-              "Check that the device is connected to COM3 (sim3) and powered, and that no other "
+              "Check that the device is connected to COM3 and powered, and that no other "
               "program uses the line.\n");
-    EXPECT_EQ(console::ReadRememberedPort(silent.settings), 0);
+    EXPECT_EQ(silent.remembered, "");
     EXPECT_EQ(silent.device.log().received(), "<V");
 
     std::rewind(err);
     SimPlatform stubborn(ApplicationFirmware({"restart:keep-dsr"}), folder.dir());
     EXPECT_EQ(update(stubborn, "COM3"), console::kExitDeviceEntry);
-    EXPECT_NE(Contents(err).find("Invalid response from the Keystrand SM on COM3 (sim3): it did "
+    EXPECT_NE(Contents(err).find("Invalid response from the Keystrand SM on COM3: it did "
                                  "not restart into its boot loader (DSR stayed on for 2 s after "
                                  "\"<W\").\n"
                                  "The device was asked to restart into its boot loader; its "
@@ -139,12 +167,12 @@ TEST_F(ConsoleInProcess, TheRememberedPortIsPreferredAndOtherwiseSeveralPortsAre
         SimPlatform p(ApplicationFirmware(), folder.dir());
         EXPECT_EQ(update(p, ""), console::kExitPort);
         EXPECT_NE(Contents(err).find("Several serial ports are present and none is remembered: "
-                                     "COM3 (sim3), COM7 (sim7). Choose one with --port."),
+                                     "COM3, COM7. Choose one with --port."),
                   std::string::npos);
         EXPECT_EQ(p.device.log().received(), "");
     }
     SimPlatform p(ApplicationFirmware(), folder.dir());
-    console::RememberPort(p.settings, 3);
+    p.remembered = "COM3";
     EXPECT_EQ(update(p, ""), console::kExitSuccess);
 }
 

@@ -1,5 +1,5 @@
-// The console's pieces one by one: options, the views, the package, the port numbering, the
-// settings file, the trace and the blocking waits (on a virtual clock).
+// The console's pieces one by one: options, the views, the package, the settings file, the trace
+// and the blocking waits (on a virtual clock).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,16 +9,12 @@
 #include "console/BlockingWaits.h"
 #include "console/Options.h"
 #include "console/Package.h"
-#include "console/RememberedPort.h"
 #include "console/RunView.h"
+#include "console/Text.h"
 #include "console/Trace.h"
-#include "console/posix/FileProfile.h"
-#include "console/posix/TtyPorts.h"
-#include "fw/host/MemoryProfile.h"
+#include "console/posix/SettingsFile.h"
 #include "fw/host/VirtualClock.h"
 #include "integration/console/ConsoleTestSupport.h"
-#include "serial/SerialPort.h"
-#include "serial/SerialPortLine.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -28,60 +24,63 @@ using consoletest::Contents;
 TEST(ConsoleOptions, FormsOfTheCommandLine) {
     console::Options o;
     std::string error;
-    ASSERT_TRUE(console::ParseOptions({"--package=/p", "--port", "COM4", "--trace", "t", "--map",
-                                       "COM2=/dev/x", "--map", "com12=/y"},
-                                      &o, &error))
+    ASSERT_TRUE(
+        console::ParseOptions({"--package=/p", "--port", "COM4", "--trace", "t"}, &o, &error))
         << error;
     EXPECT_EQ(o.packageDir, "/p");
-    EXPECT_EQ(o.port, "COM4");
-    EXPECT_EQ(o.traceFile, "t");
-    ASSERT_EQ(o.maps.size(), 2u);
-    EXPECT_EQ(o.maps[1], (std::pair<int, std::string>(12, "/y")));
+    EXPECT_EQ(o.ports, std::vector<std::string>{"COM4"});
+    EXPECT_EQ(o.trace, "t");
+    EXPECT_FALSE(o.severalPorts());
     ASSERT_TRUE(console::ParseOptions({"--version"}, &o, &error));
     EXPECT_TRUE(o.version);
     EXPECT_EQ(console::VersionText("keystrand-update"), "keystrand-update 2.0.0.9");
-    ASSERT_TRUE(console::ParseOptions({"--port", "/dev/ttyUSB0"}, &o, &error));
-    EXPECT_FALSE(o.severalPorts());
+    for (const char* help : {"--help", "-h", "-?", "/?"}) {
+        ASSERT_TRUE(console::ParseOptions({"--port", "x", help}, &o, &error)) << help;
+        EXPECT_TRUE(o.help) << help;
+    }
     ASSERT_TRUE(console::ParseOptions({"--port", "COM2", "--port=/dev/ttyUSB0", "--trace", "d"}, &o,
                                       &error))
         << error;
     EXPECT_EQ(o.ports, (std::vector<std::string>{"COM2", "/dev/ttyUSB0"}));
-    EXPECT_EQ(o.port, "COM2");
     EXPECT_TRUE(o.severalPorts());
     ASSERT_TRUE(console::ParseOptions({"--all-ports"}, &o, &error));
     EXPECT_TRUE(o.severalPorts());
 
     const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--port", "1", "--port", "2", "--port", "1"}, "--port 1 is given twice"},
-        {{"--port", "1", "--port", "COM13"}, "--port COM13: the update reaches COM1 to COM12 only"},
         {{"--all-ports", "--port", "1"}, "--all-ports and --port cannot be given together"},
-        {{"--check", "--all-ports"}, "--all-ports and --check cannot be given together"},
-        {{"--all-ports", "--list-ports"}, "--all-ports and --list-ports cannot be given together"},
+        {{"--check", "--all-ports"}, "--check touches no port: leave out --all-ports"},
+        {{"--check", "--port", "/dev/ttyUSB0"}, "--check touches no port: leave out --port"},
+        {{"--list-ports", "--all-ports"}, "--list-ports touches no port: leave out --all-ports"},
+        {{"--check", "--trace", "t"}, "--check sends nothing to trace: leave out --trace"},
         {{"--trace", "a", "--trace", "b"}, "--trace is given more than once"},
-        {{"--port", "0"},
-         "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not \"0\""},
-        {{"--port", "COM0"},
-         "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not "
-         "\"COM0\""},
-        {{"--port", "COM13"}, "--port COM13: the update reaches COM1 to COM12 only"},
-        {{"--port", "ttyUSB0"},
-         "--port takes a tty path such as /dev/ttyUSB0, or COMn with n from 1 to 12, not "
-         "\"ttyUSB0\" (did you mean /dev/ttyUSB0?)"},
-        {{"--map", "COM13=/x"}, "--map takes COMn=PATH with n from 1 to 12, not \"COM13=/x\""},
-        {{"--map", "COM2=/a", "--map", "COM2=/b"}, "--map gives COM2 twice"},
         {{"--check=yes"}, "--check takes no value"},
         {{"--trace"}, "--trace needs a value"},
         {{"--package="}, "--package needs a value that is not empty"},
-        {{"extra"}, "unknown argument \"extra\" (see --help)"},
+        {{"--port="}, "--port needs a value that is not empty"},
+        {{"--bogus"}, "unknown option \"--bogus\" (see --help)"},
+        {{"-x"}, "unknown option \"-x\" (see --help)"},
+        {{"extra"}, "unexpected argument \"extra\" (see --help)"},
         {{"--check", "--list-ports"}, "--list-ports and --check cannot be given together"},
     };
     for (const auto& b : bad) {
         EXPECT_FALSE(console::ParseOptions(b.first, &o, &error)) << b.second;
         EXPECT_EQ(error, b.second);
     }
-    EXPECT_EQ(console::ComNumberFromText("\\\\.\\COM7"), 7);
-    for (const char* text : {"COM03", "COM", "COM3x", "256", ""}) {
-        EXPECT_EQ(console::ComNumberFromText(text), 0) << text;
+}
+
+TEST(ConsoleOptions, TheHelpFitsEightyColumnsAndNamesEveryOption) {
+    const std::string help = console::HelpText("keystrand-update");
+    std::string::size_type at = 0;
+    while (at < help.size()) {
+        const std::string::size_type end = help.find('\n', at);
+        const std::string line = help.substr(at, end - at);
+        EXPECT_LE(line.size(), 79u) << line;
+        at = end == std::string::npos ? help.size() : end + 1;
+    }
+    for (const char* text : {"--package DIR", "--port PORT", "--all-ports", "--trace FILE",
+                             "--check", "--list-ports", "--version", "--help"}) {
+        EXPECT_NE(help.find(text), std::string::npos) << text;
     }
 }
 
@@ -122,13 +121,14 @@ TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
     EXPECT_EQ(console::BarView::BarLine(At(1, 10, 0), 50),
               "[......]  1/10 rows   10%  -- rows/s  --:-- left ");
     // Notes on a terminal break between words, never inside one.
-    EXPECT_EQ(console::RunView::Wrapped("The modem status of this line cannot be read (no DSR): "
-                                        "the boot loader is assumed to be running.",
-                                        40),
+    EXPECT_EQ(console::Wrapped("The modem status of this line cannot be read (no DSR): "
+                               "the boot loader is assumed to be running.",
+                               40),
               "The modem status of this line cannot be\nread (no DSR): the boot loader is\n"
               "assumed to be running.");
-    EXPECT_EQ(console::RunView::Wrapped("a /very/long/path/to/a/tty b", 10),
+    EXPECT_EQ(console::Wrapped("a /very/long/path/to/a/tty b", 10),
               "a\n/very/long/path/to/a/tty\nb");
+    EXPECT_EQ(console::Wrapped("two\nlines kept", 8), "two\nlines\nkept");
     EXPECT_EQ(console::RunView::Summary(2049, 32768, 8420),
               "2049 rows, 32768 data bytes in 8.4 s, 243 rows/s");
 }
@@ -221,136 +221,78 @@ TEST(ConsolePackage, TheDescriptionFilesLinesAreToldApartAndNamesQuoted) {
     EXPECT_EQ(p.hexPath, folder + "fw.hex");
 }
 
-TEST(ConsolePorts, MappedPortsKeepTheirNumbersAndFoundTtysTakeTheLowestFree) {
+TEST(ConsoleSettings, TheSettingsFileKeepsThePortsPathAndMakesItsFolders) {
     TempDir dir;
-    for (const char* name : {"ttyACM1", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyUSBx", "ttyS0"}) {
-        dir.write(name, "");
-    }
-    const std::vector<std::string> found = console::FindSerialTtys(dir.path(""));
-    EXPECT_EQ(found, (std::vector<std::string>{dir.path("ttyUSB2"), dir.path("ttyUSB10"),
-                                               dir.path("ttyACM0"), dir.path("ttyACM1")}));
-
-    console::HostPorts ports;
-    std::string error;
-    ASSERT_TRUE(console::NumberPorts({{2, "/m"}, {4, dir.path("ttyACM0")}}, found,
-                                     {dir.path("ttyUSB10"), "/dev/pts/9", "/m"}, &ports, &error));
-    EXPECT_EQ(ports.table.pathFor(1), dir.path("ttyUSB2"));
-    EXPECT_EQ(ports.table.pathFor(2), "/m");
-    EXPECT_EQ(ports.table.pathFor(3), dir.path("ttyUSB10"));
-    EXPECT_EQ(ports.table.pathFor(4), dir.path("ttyACM0")); // not numbered twice
-    EXPECT_EQ(ports.table.pathFor(5), dir.path("ttyACM1"));
-    EXPECT_EQ(ports.numberOfPortPath(dir.path("ttyUSB10")), 3);
-    // Several --port paths: a new one takes the lowest free number, a mapped one keeps its own.
-    EXPECT_EQ(ports.numberOfPortPath("/dev/pts/9"), 6);
-    EXPECT_EQ(ports.table.pathFor(6), "/dev/pts/9");
-    EXPECT_EQ(ports.numberOfPortPath("/m"), 2);
-    EXPECT_EQ(ports.numberOfPortPath("/not/given"), 0);
-
-    // Twelve taken: the thirteenth tty has no number, and a --port path finds none either.
-    std::vector<std::string> many;
-    for (int i = 0; i < 13; ++i) {
-        many.push_back("/dev/ttyUSB" + std::to_string(i));
-    }
-    console::HostPorts full;
-    EXPECT_FALSE(console::NumberPorts({}, many, {"/elsewhere"}, &full, &error));
-    EXPECT_NE(error.find("no COM number is free"), std::string::npos);
-    EXPECT_EQ(full.unnumbered, std::vector<std::string>{"/dev/ttyUSB12"});
-}
-
-TEST(ConsoleSettings, TheSettingsFileKeepsOtherLinesAndTheDialogsNames) {
-    TempDir dir;
-    const std::string path = dir.path("a/b/settings");
-    console::FileProfile profile(path);
-    EXPECT_EQ(console::ReadRememberedPort(profile), 0);
-    ASSERT_TRUE(console::RememberPort(profile, 5));
-    EXPECT_EQ(profile.getProfileInt("Settings", "ComPort", -1), 5);
-    dir.write("a/b/settings", "# mine\n[Other]\nComPort=9\n[Settings]\nX=1\nComPort=5\n");
-    ASSERT_TRUE(console::RememberPort(profile, 7));
-    ASSERT_TRUE(profile.writeProfileInt("Other", "Y", 2));
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    const console::SettingsFile settings(dir.path("a/b/settings"));
+    EXPECT_EQ(settings.port(), "");
+    ASSERT_TRUE(settings.setPort("/dev/serial/by-id/usb-FTDI_X-if00-port0"));
+    EXPECT_EQ(settings.port(), "/dev/serial/by-id/usb-FTDI_X-if00-port0");
+    std::FILE* f = std::fopen(dir.path("a/b/settings").c_str(), "rb");
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(Contents(f), "# mine\n[Other]\nComPort=9\nY=2\n[Settings]\nX=1\nComPort=7\n");
+    EXPECT_EQ(Contents(f), "[Settings]\nPort=/dev/serial/by-id/usb-FTDI_X-if00-port0\n");
     std::fclose(f);
-    dir.write("a/b/settings", "[Settings]\nComPort=seven\n");
-    EXPECT_EQ(console::ReadRememberedPort(profile), 0);
-
-    // On Windows the same value of the dialog's registry key.
-    fw::host::MemoryProfile registry;
-    ASSERT_TRUE(console::RememberPort(registry, 3));
-    EXPECT_EQ(registry.root(), "software\\Fenmoor Systems\\KeystrandUpdate");
-    EXPECT_EQ(registry.getProfileInt("Settings", "ComPort", -1), 3);
+    EXPECT_FALSE(settings.setPort("/dev/a\nPort=/dev/b")) << "one line per entry";
+    // A file of an earlier version, which kept a COM number, remembers no port.
+    dir.write("a/b/settings", "[Settings]\r\nComPort=3\r\n[Other]\r\nPort=/x\r\n");
+    EXPECT_EQ(settings.port(), "");
 
     ::setenv("KEYSTRAND_UPDATE_SETTINGS", "/x/s", 1);
-    EXPECT_EQ(console::FileProfile::DefaultPath(), "/x/s");
+    EXPECT_EQ(console::SettingsFile::DefaultPath(), "/x/s");
     ::unsetenv("KEYSTRAND_UPDATE_SETTINGS");
     ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(console::FileProfile::DefaultPath(), "/cfg/keystrand-update/settings");
+    EXPECT_EQ(console::SettingsFile::DefaultPath(), "/cfg/keystrand-update/settings");
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
-// A line that answers from a script, optionally without modem lines, and blocks (on the
-// virtual clock) for as long as its read time-out asks when nothing is there.
-class ScriptedComm : public fw::Comm {
+// A line that answers from a script, and blocks (on the virtual clock) for as long as a read
+// may wait when nothing is there.
+class ScriptedLine : public serial::Line {
 public:
-    explicit ScriptedComm(fw::host::VirtualClock& clock) : m_clock(clock) {}
+    explicit ScriptedLine(fw::host::VirtualClock& clock) : m_clock(clock) {}
     std::string pending;
-    bool modemLines = true;
+    serial::Dsr modem = serial::Dsr::kUnknown;
     bool readFails = false;
-    DWORD lastWait = 0; // the longest read time-out asked for
+    DWORD lastWait = 0; // the longest wait a read was given
     int reads = 0;
 
-    HANDLE createFile(const char*) override { return reinterpret_cast<HANDLE>(0x10); }
-    BOOL closeHandle(HANDLE) override { return TRUE; }
-    BOOL setupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
-    BOOL setCommTimeouts(HANDLE, const COMMTIMEOUTS* t) override {
-        m_wait = t->ReadTotalTimeoutMultiplier == MAXDWORD ? t->ReadTotalTimeoutConstant : 0;
-        lastWait = std::max(lastWait, m_wait);
-        return TRUE;
-    }
-    BOOL setCommState(HANDLE, const DCB*) override { return TRUE; }
-    BOOL setCommMask(HANDLE, DWORD) override { return TRUE; }
-    BOOL escapeCommFunction(HANDLE, DWORD) override { return modemLines ? TRUE : FALSE; }
-    BOOL purgeComm(HANDLE, DWORD) override { return TRUE; }
-    BOOL clearCommError(HANDLE, DWORD* e, COMSTAT* s) override {
-        *e = 0;
-        s->cbInQue = static_cast<DWORD>(pending.size());
-        return TRUE;
-    }
-    BOOL readFile(HANDLE, void* b, DWORD n, DWORD* r) override {
+    const std::string& name() const override { return m_name; }
+    bool open(DWORD) override { return true; }
+    void close() override {}
+    bool setSpeed(DWORD) override { return true; }
+    bool write(const std::string&) override { return true; }
+    int read(char* b, int n, DWORD limitMs) override {
         reads++;
-        *r = 0;
+        lastWait = std::max(lastWait, limitMs);
         if (readFails) {
-            return FALSE;
+            return kReadFailed;
         }
         if (pending.empty()) {
-            m_clock.advance(m_wait); // blocked until the time-out
-            return TRUE;
+            m_clock.advance(limitMs); // blocked until the limit
+            return 0;
         }
-        *r = std::min<DWORD>(n, static_cast<DWORD>(pending.size()));
-        std::memcpy(b, pending.data(), *r);
-        pending.erase(0, *r);
-        return TRUE;
+        const int count = std::min(n, static_cast<int>(pending.size()));
+        std::memcpy(b, pending.data(), static_cast<std::size_t>(count));
+        pending.erase(0, static_cast<std::size_t>(count));
+        return count;
     }
-    BOOL writeFile(HANDLE, const void*, DWORD n, DWORD* w) override {
-        *w = n;
-        return TRUE;
-    }
-    BOOL getCommModemStatus(HANDLE, DWORD* s) override {
-        *s = 0;
-        return modemLines ? TRUE : FALSE;
+    bool purgeInput() override { return true; }
+    serial::Dsr dsr() override { return modem; }
+    fw::SystemError lastError() const override {
+        fw::SystemError e;
+        e.code = 5;
+        e.text = "Input/output error";
+        return e;
     }
 
 private:
     fw::host::VirtualClock& m_clock;
-    DWORD m_wait = 0;
+    std::string m_name = "/dev/ttyUSB1";
 };
 
 TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     fw::host::VirtualClock clock(0, 0);
-    ScriptedComm line(clock);
-    CSerialPort serialPort(&line);
-    ASSERT_TRUE(serialPort.Open(3, 115200, 'N', 8, 1));
-    serial::SerialPortLine port(serialPort, 3, clock);
+    ScriptedLine line(clock);
+    serial::Line& port = line;
     bool stop = false;
     int idles = 0;
     console::BlockingWaits waits(
@@ -393,51 +335,47 @@ TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     EXPECT_EQ(clock.sleeps() - sleeps, 4);
 }
 
-TEST(ConsoleTrace, HeaderRowsByNumberNoModemNoiseAndTheOutcome) {
+TEST(ConsoleTrace, HeaderRowsByNumberDsrChangesAndTheOutcomeNothingRaw) {
     TempDir dir;
     fw::host::VirtualClock clock(5000, 0);
-    ScriptedComm line(clock);
-    line.modemLines = false;
+    ScriptedLine line(clock);
     {
         console::Trace trace(line, clock);
-        ASSERT_TRUE(trace.open(dir.path("t.log"), "keystrand-update 2.0.0.9 trace\nport COM2"));
-        HANDLE h = trace.createFile("\\\\.\\COM2");
-        DCB dcb{};
-        dcb.BaudRate = 115200;
-        dcb.ByteSize = 8;
-        trace.setCommState(h, &dcb);
-        DWORD status = 0;
-        trace.getCommModemStatus(h, &status);
-        trace.getCommModemStatus(h, &status); // unchanged: not logged again
+        ASSERT_TRUE(trace.startLog(dir.path("t.log"), "keystrand-update 2.0.0.9 trace\nport X"));
+        EXPECT_EQ(trace.name(), "/dev/ttyUSB1");
+        trace.open(9600);
+        trace.dsr();
+        trace.dsr(); // unchanged: not logged again
+        trace.setSpeed(115200);
         clock.advance(1250);
-        DWORD n = 0;
-        trace.writeFile(h, "#&!KYST-SM35", 12, &n);
+        trace.write("#&!KYST-SM35");
         line.pending = "KYST\r?\x11";
         char buffer[8];
-        trace.readFile(h, buffer, sizeof buffer, &n);
+        trace.read(buffer, sizeof buffer, 100);
         trace.stageChanged(update::Stage::kAwaitingXon);
-        trace.writeFile(h, ":00000001FF", 11, &n);
+        trace.write(":00000001FF");
         trace.rowSent(1, 1, 11);
         trace.stageChanged(update::Stage::kAwaitingFileComplete);
         clock.advance(30);
-        line.pending = "@";
-        trace.readFile(h, buffer, 1, &n);
-        trace.escapeCommFunction(h, CLRDTR);
-        trace.escapeCommFunction(h, CLRRTS);
-        trace.closeHandle(h);
-        trace.close("updated (exit code 0)");
+        line.pending = "\x1b[31m";
+        trace.read(buffer, sizeof buffer, 100);
+        line.readFails = true;
+        trace.read(buffer, 1, 100);
+        trace.close();
+        trace.endLog("updated (exit code 0)");
     }
     std::FILE* f = std::fopen(dir.path("t.log").c_str(), "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(Contents(f), "# keystrand-update 2.0.0.9 trace\n"
-                           "# port COM2\n"
-                           "     0.000 open \\\\.\\COM2 ok\n"
-                           "     0.000 line 115200 8N1\n"
-                           "     0.000 modem status unavailable\n"
+                           "# port X\n"
+                           "     0.000 open /dev/ttyUSB1 at 9600 ok\n"
+                           "     0.000 dsr unknown (no modem status)\n"
+                           "     0.000 speed 115200\n"
                            "     1.250 tx \"#&!KYST-SM35\"\n"
                            "     1.250 rx \"KYST\\r?\\x11\"\n"
                            "     1.250 tx row 1 \":00000001FF\"\n"
-                           "     1.280 rx \"@\"\n"
+                           "     1.280 rx \"\\x1B[31m\"\n"
+                           "     1.280 read failed: Input/output error (5)\n"
                            "     1.280 close\n"
                            "     1.280 end\n"
                            "# outcome: updated (exit code 0)\n");

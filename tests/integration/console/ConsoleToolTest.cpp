@@ -56,21 +56,19 @@ TEST_F(ConsoleTool, UpdatesTheDeviceTellsWhatItDidAndTracesEveryRow) {
                                      "30 rows, 464 data bytes in T s, R rows/s\n"
                                      "The Keystrand SM firmware has been successfully updated.\n");
     EXPECT_EQ(err, "");
-    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=1\n");
+    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nPort=" + d.link + "\n");
 
     // A header, every character both ways with its time, the rows by number, and the outcome.
     const std::string log = ReadWholeFile(trace);
     EXPECT_TRUE(std::regex_search(log, std::regex("^# keystrand-update 2\\.0\\.0\\.9 trace, "
                                                   "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\n")))
         << log;
-    EXPECT_NE(log.find("\n# port " + d.link + ", COM1 = " + d.link + " -> /dev/pts/"),
-              std::string::npos)
-        << log;
+    EXPECT_NE(log.find("\n# port " + d.link + " = /dev/pts/"), std::string::npos) << log;
     EXPECT_NE(log.find("\n# HEX file " + pkg() + "/firmware.hex\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" open \\\\.\\COM1 ok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" line 9600 8N1\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" modem status unavailable\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" line 115200 8N1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" open " + d.link + " at 9600 ok\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\\\\.\\COM"), std::string::npos) << "the line by the name it was given";
+    EXPECT_NE(log.find(" dsr unknown (no modem status)\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" speed 115200\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" tx \"#&!KYST-SM35\"\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" rx \"KYST-SM-2.10\\r?\\x11\"\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" tx row 1 \":10000000"), std::string::npos) << log;
@@ -87,7 +85,7 @@ TEST_F(ConsoleTool, UpdatesTheDeviceTellsWhatItDidAndTracesEveryRow) {
     expectImageEqualsFile(d);
 }
 
-TEST_F(ConsoleTool, ThePortIsChosenByItsComNumberOrRememberedAmongSeveralTtys) {
+TEST_F(ConsoleTool, ThePortIsGivenByItsPathOrRememberedAmongSeveralTtys) {
     writePackage(HexFile(12));
     Device usb;
     Device acm;
@@ -95,27 +93,30 @@ TEST_F(ConsoleTool, ThePortIsChosenByItsComNumberOrRememberedAmongSeveralTtys) {
     startDevice(acm, dir.path("dev/ttyACM0"));
 
     EXPECT_EQ(run({"--package", pkg()}), 4) << out << err;
-    EXPECT_EQ(err, "keystrand-update: Several serial ports are present and none is remembered: "
-                   "COM1 (" +
-                       usb.link + "), COM2 (" + acm.link + "). Choose one with --port.\n");
+    EXPECT_EQ(err, "keystrand-update: Several serial ports are present and none is remembered: " +
+                       usb.link + ", " + acm.link + ". Choose one with --port.\n");
 
-    // COM2 is the first ACM tty after the USB ones.
-    ASSERT_EQ(run({"--package", pkg(), "--port", "COM2"}), 0) << out << err;
-    EXPECT_NE(out.find("Updating the Keystrand SM through COM2 (" + acm.link + ")\n"),
-              std::string::npos)
+    ASSERT_EQ(run({"--package", pkg(), "--port", acm.link}), 0) << out << err;
+    EXPECT_NE(out.find("Updating the Keystrand SM through " + acm.link + "\n"), std::string::npos)
         << out;
-    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nComPort=2\n");
+    EXPECT_EQ(ReadWholeFile(settings), "[Settings]\nPort=" + acm.link + "\n");
 
-    // Now COM2 is remembered and taken without --port.
+    // Now it is remembered and taken without --port.
     ASSERT_EQ(run({"--package", pkg()}), 0) << out << err;
-    EXPECT_NE(out.find("Updating the Keystrand SM through COM2 (" + acm.link + ")\n"),
-              std::string::npos)
+    EXPECT_NE(out.find("Updating the Keystrand SM through " + acm.link + "\n"), std::string::npos)
         << out;
     EXPECT_TRUE(WaitFor([&] { return StatusValue(acm.status, "file_completes") == "2"; }));
     EXPECT_EQ(StatusValue(usb.status, "opens"), "0");
 
-    EXPECT_EQ(run({"--package", pkg(), "--port", "COM7"}), 4);
-    EXPECT_EQ(err, "keystrand-update: COM7 is not present on this computer (see --list-ports)\n");
+    // Windows' names mean nothing here; a path that leads nowhere is a port that is not there.
+    EXPECT_EQ(run({"--package", pkg(), "--port", "COM7"}), 2);
+    EXPECT_EQ(err, "keystrand-update: --port takes the port's path, such as /dev/ttyUSB0, not "
+                   "\"COM7\"; --list-ports shows the ports present\n");
+    EXPECT_EQ(run({"--package", pkg(), "--port", dir.path("dev/ttyUSB7")}), 4);
+    EXPECT_NE(
+        err.find("Cannot open the serial port " + dir.path("dev/ttyUSB7") + ": no such device."),
+        std::string::npos)
+        << err;
     ASSERT_EQ(stopDevice(usb), 0);
     ASSERT_EQ(stopDevice(acm), 0);
     expectImageEqualsFile(acm);
@@ -184,7 +185,7 @@ TEST_F(ConsoleTool, APortThatCannotBeOpenedIsNamedAsGivenWithTheSystemsReason) {
     EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 4);
     EXPECT_EQ(err, "Cannot open the serial port " + d.link +
                        ": busy: another program has it open or locked.\n"
-                       "The system says: in use by another program (11).\n" +
+                       "The system says: Resource temporarily unavailable (11).\n" +
                        kUnchanged + d.link + " is held by console_tests (process " +
                        std::to_string(::getpid()) + "): close it first.\n");
     ::close(holder);
@@ -192,7 +193,7 @@ TEST_F(ConsoleTool, APortThatCannotBeOpenedIsNamedAsGivenWithTheSystemsReason) {
     // Not a terminal at all.
     EXPECT_EQ(run({"--package", pkg(), "--port", "/dev/null"}), 4);
     EXPECT_EQ(err, "Cannot open the serial port /dev/null: not a terminal (not a serial port).\n"
-                   "The system says: not a terminal (25).\n" +
+                   "The system says: Inappropriate ioctl for device (25).\n" +
                        std::string(kUnchanged) + "\"/dev/null\" is not a serial device.\n");
     EXPECT_EQ(stopDevice(d), 0);
     EXPECT_EQ(StatusValue(d.status, "opens"), "1") << "the holder's open only";
@@ -411,12 +412,13 @@ TEST_F(ConsoleTool, CtrlCOnATerminalEndsTheBarLineAndLeavesTheTerminalAsItWas) {
 
 TEST_F(ConsoleTool, TheCommandLineIsCheckedAndTheVersionAndHelpAreThere) {
     for (const auto& bad : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"--bogus"}, "unknown argument \"--bogus\" (see --help)"},
-             {{"--port", "0"},
-              "--port takes a tty path such as /dev/ttyUSB0, or COMn with n "
-              "from 1 to 12, not \"0\""},
-             {{"--port", "COM13"}, "--port COM13: the update reaches COM1 to COM12 only"},
-             {{"--map", "COM0=/x"}, "--map takes COMn=PATH with n from 1 to 12, not \"COM0=/x\""},
+             {{"--bogus"}, "unknown option \"--bogus\" (see --help)"},
+             {{"--port", "0"}, "--port takes the port's path, such as /dev/ttyUSB0, not \"0\""},
+             {{"--port", "ttyUSB0"},
+              "--port takes the port's path, such as /dev/ttyUSB0, not \"ttyUSB0\" (did you "
+              "mean /dev/ttyUSB0?)"},
+             {{"--port", "/a", "--port", "/b", "--port", "0"},
+              "--port takes the port's path, such as /dev/ttyUSB0, not \"0\""},
          }) {
         EXPECT_EQ(run(bad.first), 2);
         EXPECT_EQ(err, "keystrand-update: " + bad.second + "\n");
@@ -429,35 +431,47 @@ TEST_F(ConsoleTool, TheCommandLineIsCheckedAndTheVersionAndHelpAreThere) {
         2);
     EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
                        dir.path("no/such/folder/trace") + "\": No such file or directory\n");
+    // One port under two names: once only.
+    ASSERT_EQ(::symlink(d.link.c_str(), dir.path("alias").c_str()), 0);
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link, "--port", dir.path("alias")}), 2);
+    EXPECT_NE(err.find(d.link + " and " + dir.path("alias") + " are the same port (/dev/pts/"),
+              std::string::npos)
+        << err;
     EXPECT_EQ(stopDevice(d), 0);
+    EXPECT_EQ(StatusValue(d.status, "opens"), "0");
 
     ASSERT_EQ(run({"--version"}), 0);
     EXPECT_EQ(out, "keystrand-update 2.0.0.9\n");
     ASSERT_EQ(run({"--help"}), 0);
     for (const char* text :
          {"--package DIR", "--port PORT", "--trace FILE", "--check", "--list-ports", "--version",
-          "--map COMn=PATH", "KEYSTRAND_UPDATE_SETTINGS", "KEYSTRAND_UPDATE_DEV_DIR"}) {
+          "KEYSTRAND_UPDATE_SETTINGS", "KEYSTRAND_UPDATE_DEV_DIR"}) {
         EXPECT_NE(out.find(text), std::string::npos) << text;
     }
     for (const char* code :
          {"\n  0  success", "\n  2  bad command line", "\n  3  package", "\n  4  port",
-          "\n  5  device entry", "\n  6  transfer", "\n  130  ", "\n  143  "}) {
+          "\n  5  device entry", "\n  6  transfer", "\n  130  stopped by Ctrl-C; 143"}) {
         EXPECT_NE(out.find(code), std::string::npos) << code;
     }
 }
 
-TEST_F(ConsoleTool, ListPortsShowsTheTtysFoundAndTheMappedPortsWithTheirNumbers) {
+TEST_F(ConsoleTool, ListPortsShowsTheUsbTtysWithTheirStableNamesAndTheRememberedOne) {
     Device usb;
-    Device mapped;
-    startDevice(usb, dir.path("dev/ttyUSB3"));
-    startDevice(mapped, dir.path("line"));
+    Device acm;
+    startDevice(usb, dir.path("dev/ttyUSB97"));
+    startDevice(acm, dir.path("dev/ttyACM98"));
     dir.write("dev/ttyS0", ""); // not a USB serial tty: never listed, never opened
+    ::mkdir(dir.path("dev/serial").c_str(), 0755);
+    ::mkdir(dir.path("dev/serial/by-id").c_str(), 0755);
+    const std::string byId = dir.path("dev/serial/by-id/usb-Fenmoor_Keystrand-if00-port0");
+    ASSERT_EQ(::symlink("../../ttyUSB97", byId.c_str()), 0);
     ::mkdir(dir.path("config").c_str(), 0700);
-    dir.write("config/settings", "[Settings]\nComPort=2\n");
-    ASSERT_EQ(run({"--list-ports", "--map", "COM1=" + mapped.link}), 0) << err;
-    EXPECT_EQ(out, "COM1   " + mapped.link + "   (--map)\n" + "COM2   " + usb.link +
-                       "   [remembered]\n" + "Remembered port: COM2 (kept in " + settings + ")\n");
-    for (Device* d : {&usb, &mapped}) {
+    dir.write("config/settings", "[Settings]\nPort=" + byId + "\n");
+    ASSERT_EQ(run({"--list-ports"}), 0) << err;
+    EXPECT_EQ(out, usb.link + "  [remembered]\n" + std::string(usb.link.size(), ' ') + "  also " +
+                       byId + "\n" + acm.link + "\n" + "Remembered port: " + byId + " (kept in " +
+                       settings + ")\n");
+    for (Device* d : {&usb, &acm}) {
         EXPECT_EQ(stopDevice(*d), 0);
         EXPECT_EQ(StatusValue(d->status, "opens"), "0");
     }

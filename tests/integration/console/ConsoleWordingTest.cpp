@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/OutcomeWording.h"
-#include "console/Printable.h"
+#include "console/Text.h"
 
 namespace {
 
@@ -166,7 +166,9 @@ TEST(ConsoleWording, AStopNamesItsSignalTheRowReachedAndItsExitCode) {
 TEST(ConsolePrintable, NoByteReachesTheTerminalRawAndCharactersHaveNames) {
     EXPECT_EQ(console::Quoted(std::string("a\r\n\t\\\"\x1b[2J\x7f\xe9\0z", 14)),
               "\"a\\r\\n\\t\\\\\\\"\\x1B[2J\\x7F\\xE9\\x00z\"");
-    EXPECT_EQ(console::Escaped("mini\x1b]0;x\x07" "com"), "mini\\x1B]0;x\\x07com");
+    EXPECT_EQ(console::Escaped("mini\x1b]0;x\x07"
+                               "com"),
+              "mini\\x1B]0;x\\x07com");
     EXPECT_EQ(console::CharacterName(0x15), "NAK (0x15)");
     EXPECT_EQ(console::CharacterName(0x11), "XON (0x11)");
     EXPECT_EQ(console::CharacterName(0x13), "XOFF (0x13)");

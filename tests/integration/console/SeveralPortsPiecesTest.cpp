@@ -1,11 +1,12 @@
 // The pieces of an update on several ports at once: the worst exit code, the table, the board
 // that the ports' threads write to, and the lines it is drawn as.
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "console/PortBoard.h"
 #include "console/PortScreen.h"
 #include "console/PortsSummary.h"
-#include "console/WorkerThread.h"
 #include "integration/console/ConsoleTestSupport.h"
 
 namespace {
@@ -85,16 +86,18 @@ TEST(SeveralPortsBoard, ThreadsHandInWholeLinesAndTheDrawerTakesThemOnceInOrder)
 TEST(SeveralPortsBoard, ManyThreadsAtOnceLoseNoLineAndBreakNone) {
     console::PortBoard board(4);
     {
-        std::vector<std::unique_ptr<console::WorkerThread>> threads;
+        std::vector<std::thread> threads;
         for (std::size_t port = 0; port < 4; ++port) {
-            threads.push_back(std::make_unique<console::WorkerThread>());
-            ASSERT_TRUE(threads.back()->start([&board, port] {
+            threads.emplace_back([&board, port] {
                 for (int i = 0; i < 500; ++i) {
                     board.text(port, "row ");
                     board.text(port, std::to_string(i) + "\n");
                 }
                 board.finished(port, console::PortSummary(), {});
-            }));
+            });
+        }
+        for (std::thread& t : threads) {
+            t.join();
         }
     }
     const console::PortBoard::Snapshot s = board.take();
@@ -121,9 +124,10 @@ TEST(SeveralPortsScreen, ALiveLineIsNameStateAndTheBarFittedToTheWidth) {
     using console::LiveLines;
     EXPECT_EQ(LiveLines::LiveLine("COM1", Sending(301, 1201), 80),
               "COM1  sending      [###..........]  301/1201 rows   25%  300 rows/s  0:03 left ");
-    EXPECT_EQ(LiveLines::LiveLine("COM1", Sending(301, 1201, 2500), 80),
-              "COM1  sending      [###..........]  301/1201 rows  waiting for the device\xE2\x80\xA6 "
-              "2 s ");
+    EXPECT_EQ(
+        LiveLines::LiveLine("COM1", Sending(301, 1201, 2500), 80),
+        "COM1  sending      [###..........]  301/1201 rows  waiting for the device\xE2\x80\xA6 "
+        "2 s ");
     // Too narrow for all: cut to the width, never wrapped.
     EXPECT_EQ(LiveLines::LiveLine("COM1", Sending(301, 1201), 30), "COM1  sending       301/1201 ");
     EXPECT_EQ(LiveLines::LiveLine("/dev/serial/by-id/a-very-long-name", Sending(1, 2), 20),

@@ -151,7 +151,7 @@ TEST_F(SeveralPorts, EachDeviceIsUpdatedAsAloneItsLinesWholeAndApartThePortNotRe
     ASSERT_GT(alone.size(), 2u);
     alone.erase(alone.begin(), alone.begin() + 2); // the package and "Updating ... through"
     const std::string remembered = ReadWholeFile(settings);
-    ASSERT_EQ(remembered, "[Settings]\nComPort=1\n");
+    ASSERT_EQ(remembered, "[Settings]\nPort=" + devices[0].link + "\n");
 
     std::vector<std::string> args = portArgs(linksOf(devices));
     args.insert(args.end(), {"--trace", dir.path("traces")});
@@ -182,12 +182,10 @@ TEST_F(SeveralPorts, EachDeviceIsUpdatedAsAloneItsLinesWholeAndApartThePortNotRe
         ASSERT_EQ(stopDevice(devices[i]), 0);
         EXPECT_EQ(StatusValue(devices[i].status, "file_completes"), i == 0 ? "2" : "1");
         expectImageEqualsFile(devices[i]);
-        // One log per port, named by its COM number, each with its own port and outcome.
+        // One log per port, named after it, each with its own port and outcome.
         const std::string log =
-            ReadWholeFile(dir.path("traces/trace-COM" + std::to_string(i + 1) + ".log"));
-        EXPECT_NE(log.find("\n# port " + devices[i].link + ", COM" + std::to_string(i + 1) + " = " +
-                           devices[i].link + " -> /dev/pts/"),
-                  std::string::npos)
+            ReadWholeFile(dir.path("traces/trace-line" + std::to_string(i + 1) + ".log"));
+        EXPECT_NE(log.find("\n# port " + devices[i].link + " = /dev/pts/"), std::string::npos)
             << log;
         EXPECT_NE(log.find(" tx row 13 \":00000001FF\"\n"), std::string::npos) << log;
         EXPECT_TRUE(std::regex_search(log, std::regex("# outcome: The Keystrand SM firmware has "
@@ -370,9 +368,13 @@ TEST_F(SeveralPorts, WhatCanBeToldBeforeAnyPortIsTouchedStopsThemAll) {
 
     // One port twice, by two names.
     writePackage(HexFile(3));
-    EXPECT_EQ(run(portArgs({devices[0].link, "COM1"})), 2);
-    EXPECT_EQ(err, "keystrand-update: " + devices[0].link + " and COM1 (" + devices[0].link +
-                       ") are the same port, COM1: give it once\n");
+    const std::string alias = dir.path("alias");
+    ASSERT_EQ(::symlink(devices[0].link.c_str(), alias.c_str()), 0);
+    EXPECT_EQ(run(portArgs({devices[0].link, alias})), 2);
+    EXPECT_EQ(err.find("keystrand-update: " + devices[0].link + " and " + alias +
+                       " are the same port (/dev/pts/"),
+              0u)
+        << err;
 
     // A trace folder that cannot be: a file stands there.
     dir.write("trace-file", "");
@@ -380,7 +382,7 @@ TEST_F(SeveralPorts, WhatCanBeToldBeforeAnyPortIsTouchedStopsThemAll) {
     traced.insert(traced.end(), {"--trace", dir.path("trace-file")});
     EXPECT_EQ(run(traced), 2);
     EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
-                       dir.path("trace-file/trace-COM1.log") + "\": Not a directory\n");
+                       dir.path("trace-file/trace-line1.log") + "\": Not a directory\n");
 
     // Another process's update holds the HEX file.
     const int holder = ::open((pkg() + "/firmware.hex").c_str(), O_RDONLY);
@@ -409,10 +411,8 @@ TEST_F(SeveralPorts, AllPortsUpdatesEveryPortTheListingShows) {
     ASSERT_EQ(run({"--package", pkg(), "--all-ports"}), 0) << out << err;
     const std::vector<std::vector<std::string>> table = TableRows(out);
     ASSERT_EQ(table.size(), 3u) << out;
-    EXPECT_EQ(table[0],
-              (std::vector<std::string>{"COM1 (" + usb.link + ")", "6/6", "T", kUpdated}));
-    EXPECT_EQ(table[1],
-              (std::vector<std::string>{"COM2 (" + acm.link + ")", "6/6", "T", kUpdated}));
+    EXPECT_EQ(table[0], (std::vector<std::string>{usb.link, "6/6", "T", kUpdated}));
+    EXPECT_EQ(table[1], (std::vector<std::string>{acm.link, "6/6", "T", kUpdated}));
     EXPECT_FALSE(simtool::Exists(settings));
     for (Device* d : {&usb, &acm}) {
         EXPECT_EQ(stopDevice(*d), 0);

@@ -1,0 +1,291 @@
+// The Linux serial line: termios, an exclusive open, reads that block in the kernel.
+#include "serial/posix/TtyLine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace serial::posix {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The longest wait one blocking read makes: VTIME counts tenths of a second.
+constexpr DWORD kReadSliceMs = 100;
+
+struct SpeedConstant {
+    DWORD baud;
+    speed_t constant;
+};
+
+constexpr SpeedConstant kSpeeds[] = {
+    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},   {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool SpeedConstantFor(DWORD baud, speed_t* constant) {
+    for (const SpeedConstant& s : kSpeeds) {
+        if (s.baud == baud) {
+            *constant = s.constant;
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD MillisecondsSince(Clock::time_point start) {
+    return static_cast<DWORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+void CloseQuietly(int* fd) {
+    if (*fd >= 0) {
+        ::close(*fd);
+        *fd = -1;
+    }
+}
+
+} // namespace
+
+TtyLine::TtyLine(std::string path) : m_path(std::move(path)) {}
+
+TtyLine::~TtyLine() {
+    close();
+}
+
+fw::SystemError TtyLine::ErrorFromErrno(int error) {
+    fw::SystemError e;
+    e.code = error;
+    char text[256] = {};
+    // The GNU strerror_r may return a text of its own instead of filling the buffer.
+    e.text = ::strerror_r(error, text, sizeof text);
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+        e.cause = fw::SystemError::Cause::kNoSuchPort;
+        break;
+    case EACCES:
+    case EPERM:
+        e.cause = fw::SystemError::Cause::kAccessDenied;
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        // An exclusive terminal (TIOCEXCL), or a lock held by another program.
+        e.cause = fw::SystemError::Cause::kBusy;
+        break;
+    case ENOTTY:
+        e.cause = fw::SystemError::Cause::kNotASerialPort;
+        break;
+    default:
+        break;
+    }
+    return e;
+}
+
+bool TtyLine::fail(int error) {
+    m_error = ErrorFromErrno(error);
+    return false;
+}
+
+bool TtyLine::open(DWORD baud) {
+    close();
+    speed_t speed = B0;
+    if (!SpeedConstantFor(baud, &speed)) {
+        return fail(EINVAL);
+    }
+    // Without O_NONBLOCK an open could wait for a carrier that a three-wire cable never has.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        return fail(errno);
+    }
+    int error = 0;
+    termios t{};
+    if (!::isatty(m_fd)) {
+        error = ENOTTY;
+    } else if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(m_fd, &t) != 0) {
+        error = errno;
+    } else {
+        m_writeFd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_writeFd < 0) {
+            error = errno;
+        }
+    }
+    if (error == 0) {
+        // Raw 8N1 without flow control or modem-line gating; a read returns what has come, or
+        // nothing after a tenth of a second.
+        ::cfmakeraw(&t);
+        t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        t.c_cflag |= CS8 | CLOCAL | CREAD;
+        t.c_iflag &= ~(IXON | IXOFF | IXANY);
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = kReadSliceMs / 100;
+        if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
+            ::tcsetattr(m_fd, TCSANOW, &t) != 0 ||
+            ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            error = errno;
+        }
+    }
+    if (error != 0) {
+        CloseQuietly(&m_writeFd);
+        CloseQuietly(&m_fd);
+        return fail(error);
+    }
+    ::ioctl(m_fd, TIOCEXCL);
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(m_fd, TIOCMBIS, &lines); // a pseudo-terminal has no modem lines
+    m_buffered = 0;
+    m_next = 0;
+    return true;
+}
+
+void TtyLine::close() {
+    if (m_fd < 0) {
+        return;
+    }
+    // DTR first, then RTS, as the dialog's port drops them.
+    int dtr = TIOCM_DTR;
+    ::ioctl(m_fd, TIOCMBIC, &dtr);
+    int rts = TIOCM_RTS;
+    ::ioctl(m_fd, TIOCMBIC, &rts);
+    // Another program must be able to open the line once this one is done with it.
+    ::ioctl(m_fd, TIOCNXCL);
+    CloseQuietly(&m_writeFd);
+    CloseQuietly(&m_fd);
+    m_buffered = 0;
+    m_next = 0;
+}
+
+bool TtyLine::setSpeed(DWORD baud) {
+    speed_t speed = B0;
+    termios t{};
+    if (!SpeedConstantFor(baud, &speed)) {
+        return fail(EINVAL);
+    }
+    if (m_fd < 0) {
+        return fail(EBADF);
+    }
+    if (::tcgetattr(m_fd, &t) != 0 || ::cfsetispeed(&t, speed) != 0 ||
+        ::cfsetospeed(&t, speed) != 0 || ::tcsetattr(m_fd, TCSANOW, &t) != 0) {
+        return fail(errno);
+    }
+    return purgeInput();
+}
+
+bool TtyLine::write(const std::string& data) {
+    if (m_writeFd < 0) {
+        return fail(EBADF);
+    }
+    const Clock::time_point start = Clock::now();
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(m_writeFd, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return fail(errno);
+        }
+        // The line's output queue is full: wait for room, but not for ever.
+        const DWORD waited = MillisecondsSince(start);
+        if (waited >= kWriteLimitMs) {
+            return fail(ETIMEDOUT);
+        }
+        pollfd p{m_writeFd, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(kWriteLimitMs - waited)) < 0 && errno != EINTR) {
+            return fail(errno);
+        }
+    }
+    return true;
+}
+
+int TtyLine::takeBuffered(char* buffer, int max) {
+    const int n = std::min(max, m_buffered - m_next);
+    std::memcpy(buffer, m_buffer + m_next, static_cast<std::size_t>(n));
+    m_next += n;
+    return n;
+}
+
+int TtyLine::read(char* buffer, int max, DWORD limitMs) {
+    if (max <= 0) {
+        return 0;
+    }
+    if (m_next < m_buffered) {
+        return takeBuffered(buffer, max);
+    }
+    if (m_fd < 0) {
+        fail(EBADF);
+        return kReadFailed;
+    }
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        const DWORD waited = MillisecondsSince(start);
+        const DWORD left = waited < limitMs ? limitMs - waited : 0;
+        if (left < kReadSliceMs) {
+            // A read would wait a whole tenth: ask first whether anything comes in time.
+            pollfd p{m_fd, POLLIN, 0};
+            const int ready = ::poll(&p, 1, static_cast<int>(left));
+            if (ready == 0 || (ready < 0 && errno == EINTR)) {
+                return 0;
+            }
+            if (ready < 0) {
+                fail(errno);
+                return kReadFailed;
+            }
+        }
+        const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+        if (n > 0) {
+            m_buffered = static_cast<int>(n);
+            m_next = 0;
+            return takeBuffered(buffer, max);
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                return 0; // a stop: the caller looks
+            }
+            fail(errno);
+            return kReadFailed;
+        }
+        // Nothing within the slice, or a line that hung up: that one reads nothing at once,
+        // again and again, and says so when asked.
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0) {
+            fail(EIO);
+            return kReadFailed;
+        }
+        if (MillisecondsSince(start) >= limitMs) {
+            return 0;
+        }
+    }
+}
+
+bool TtyLine::purgeInput() {
+    m_buffered = 0;
+    m_next = 0;
+    if (m_fd < 0) {
+        return fail(EBADF);
+    }
+    return ::tcflush(m_fd, TCIFLUSH) == 0 ? true : fail(errno);
+}
+
+Dsr TtyLine::dsr() {
+    int lines = 0;
+    if (m_fd < 0 || ::ioctl(m_fd, TIOCMGET, &lines) != 0) {
+        return Dsr::kUnknown;
+    }
+    return (lines & TIOCM_DSR) != 0 ? Dsr::kOn : Dsr::kOff;
+}
+
+} // namespace serial::posix

@@ -1,0 +1,24 @@
+// The serial ports of a Linux machine: the USB serial ttys under /dev, their stable names under
+// /dev/serial/by-id, and what sysfs says of the USB device behind each.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "serial/PortInfo.h"
+
+namespace serial::posix {
+
+// devDir/ttyUSB<n>, then devDir/ttyACM<n>, each in number order, with the devDir/serial/by-id
+// link that leads to the same device as alias, and the USB device's maker, product, ids and
+// serial number from sysDir/class/tty/<name> as description. A by-id link whose device is not
+// among them is listed by the device it leads to. Unreadable folders give nothing.
+std::vector<PortInfo> ListTtys(const std::string& devDir, const std::string& sysDir);
+
+// What the system says of the device behind a tty path: the file it leads to when it is a link,
+// and the USB device's description; empty when there is nothing to add to the path.
+std::string DescribeTty(const std::string& path, const std::string& sysDir);
+
+// The file a path finally leads to; the path itself when it cannot be resolved.
+std::string ResolvedPath(const std::string& path);
+
+} // namespace serial::posix
