@@ -109,7 +109,7 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
                                                    : "does not begin with ':'";
             return outcome;
         }
-        Send(row.c_str());
+        Send(row);
         m_facts.rowsSent++;
         m_observer.rowSent(m_facts.rowsSent, m_facts.totalRows, row.size());
         if (m_facts.rowsSent == m_facts.totalRows) {

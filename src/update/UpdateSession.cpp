@@ -14,7 +14,7 @@ void UpdateSession::Enter(Stage stage) {
     m_observer.stageChanged(stage);
 }
 
-void UpdateSession::Send(const char* text) {
+void UpdateSession::Send(const std::string& text) {
     m_facts.sentAnything = true;
     m_line.write(text);
 }

@@ -59,7 +59,7 @@ private:
     // One handshake character; a failed outcome unless it came in time.
     bool Expect(char awaited, Awaited which, Stage stage, Outcome* failure);
     void Enter(Stage stage);
-    void Send(const char* text);
+    void Send(const std::string& text);
     Outcome ReadVersion();
 
     serial::Line& m_line;

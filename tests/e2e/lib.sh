@@ -5,7 +5,7 @@
 #
 # A test script sources this file and calls e2e_begin NAME first (the set-up step: e2e_init NAME
 # and what it needs), then what it needs. Every wait has a limit. Nothing here touches a real
-# serial port: the prefix maps COM1 to COM12 to links in our own ports folder, and every other COM
+# serial port: the prefix maps COM1 to COM20 to links in our own ports folder, and every other COM
 # link that Wine makes for the machine's serial devices is removed before the program runs.
 #
 # Which Wine: the product is the 32-bit build, and it runs under 32-bit Wine where the machine can
@@ -298,7 +298,11 @@ e2e_display() {
     e2e_log "started Xvfb on $DISPLAY"
 }
 
-# The registry seeds of a new prefix, in place before Wine first starts: COM1 to COM12 lead to
+# The COM ports of the prefix, all leading into our ports folder: the dialog's COM1 to COM12 and a
+# few beyond, which only the console program reaches.
+E2E_COM_COUNT=20
+
+# The registry seeds of a new prefix, in place before Wine first starts: COM1 to COM20 lead to
 # our ports folder only, and Wine draws its own desktop of the screen's size (with window frames
 # as Windows has them, since no window manager runs).
 e2e_seed_registry() {
@@ -306,7 +310,7 @@ e2e_seed_registry() {
     {
         printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=%s\n\n' "$WINEARCH"
         printf '[Software\\\\Wine\\\\Ports] 1700000000\n'
-        for n in $(seq 1 12); do
+        for n in $(seq 1 "$E2E_COM_COUNT"); do
             printf '"COM%d"="%s/com%d"\n' "$n" "$E2E_PORTS_DIR" "$n"
         done
     } >"$WINEPREFIX/system.reg"
@@ -500,13 +504,13 @@ e2e_port_unopenable() {
     mkdir -p "$E2E_PORTS_DIR/com$1"
 }
 
-# Every one of COM1 to COM12 that has no terminal behind it becomes unopenable. Where Wine's link
+# Every one of COM1 to COM20 that has no terminal behind it becomes unopenable. Where Wine's link
 # for COMn leads nowhere, Wine does not fail the open: for COM1 to COM9 it falls back to the
 # machine's /dev/ttyS(n-1), a real serial port, and otherwise opens a placeholder device of its own
 # on which every open succeeds. A folder in its place makes the open fail instead.
 e2e_ports_placeholders() {
     local n path
-    for n in $(seq 1 12); do
+    for n in $(seq 1 "$E2E_COM_COUNT"); do
         path="$E2E_PORTS_DIR/com$n"
         if [ ! -e "$path" ]; then
             rm -f "$path"
@@ -522,7 +526,7 @@ e2e_port_link() {
 }
 
 # Removes every COM link of the prefix that does not lead into our ports folder: Wine links the
-# machine's own serial devices to the numbers above COM12 each time it starts. Said in full the
+# machine's own serial devices to the numbers above COM20 each time it starts. Said in full the
 # first time in a test, briefly after that.
 e2e_guard_real_ports() {
     local link target port
