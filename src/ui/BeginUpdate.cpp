@@ -94,8 +94,8 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
         // A handler run inside the update: ending the update here would close the port under
         // the transfer that still runs below. The update's frame ends it.
         if (!m_bNestedFailure) {
-            m_bNestedFailure = true;
             m_strNestedFailure = what;
+            m_bNestedFailure = true;
         }
         return;
     }

@@ -239,6 +239,20 @@ TEST(HandlerException, DuringAnUpdateItEndsTheUpdateAsAFailureWould) {
     loan.expectGivenBackOnceClosed();
 }
 
+TEST(HandlerException, AnExceptionThatSaysNothingStillEndsTheUpdate) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(9));
+    int pumps = 0;
+    s.h.ui.onPump = [&] {
+        if (++pumps == 2) {
+            throw std::runtime_error("");
+        }
+    };
+    s.beginUpdate(nullptr,
+                  [&](CUpdateDlg& d, fw::host::DialogModel& w) { ExpectTheDialogFree(s, d, w); });
+    ExpectOneInternalErrorMessage(s, "an unknown exception");
+}
+
 // Ten rows: a progress update and one pumped message after rows 2, 4, 6, 8 and 10. A command
 // posted at one pump is taken by the next.
 constexpr int kDataRowsOfTenRowFile = 9;
