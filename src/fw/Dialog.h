@@ -62,8 +62,10 @@ public:
     // A handler that ends with an exception is stopped there, at the window's boundary, and the
     // exception is handed to OnHandlerException; the message then counts as handled.
     BOOL DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-    // What to do about a handler's exception: by default, tell the user in a message box. It is
-    // never silent, and nothing it calls may throw past it.
+    // What to do about a handler's exception: by default, tell the user in a message box. Nothing
+    // it calls may throw past it. A handler may run a nested message loop (a message box, a pumped
+    // message), so this can come while another handler of the same dialog still runs beneath; a
+    // dialog may leave such an exception for that handler to act on.
     virtual void OnHandlerException(const std::string& what);
 
     UINT TemplateId() const { return m_templateId; }

@@ -65,6 +65,10 @@ BOOL Dialog::DispatchMessageToMap(UINT message, WPARAM wParam, LPARAM lParam, LR
                     failure = "out of memory";
                 } catch (const std::exception& e) {
                     failure = e.what();
+                    if (failure.empty()) {
+                        // Still a failure: it must not pass for a handler that returned.
+                        failure = "an unknown exception";
+                    }
                 } catch (...) {
                     failure = "an unknown exception";
                 }

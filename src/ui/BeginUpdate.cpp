@@ -2,6 +2,7 @@
 // program holds it), the device brought from its application firmware into its boot loader, the
 // line switched to the boot loader's speed, and the update run.
 #include <cstdio>
+#include <stdexcept>
 
 #include "fw/App.h"
 #include "serial/SerialPortLine.h"
@@ -12,7 +13,21 @@
 #include "update/PollingWaits.h"
 #include "update/UpdateSession.h"
 
+CUpdateDlg::UpdateFrame::UpdateFrame(CUpdateDlg& dialog) : m_dialog(dialog) {
+    m_dialog.m_nUpdateFrames++;
+}
+
+CUpdateDlg::UpdateFrame::~UpdateFrame() {
+    if (--m_dialog.m_nUpdateFrames == 0) {
+        // A handler that failed while the update's message was up changed nothing of the update,
+        // which has ended with that message.
+        m_dialog.m_bNestedFailure = false;
+        m_dialog.m_strNestedFailure.clear();
+    }
+}
+
 void CUpdateDlg::OnBeginUpdate() {
+    const UpdateFrame frame(*this);
     // Cleared on the ordinary way out only: an exception leaves it set for OnHandlerException.
     m_bBeginUpdateActive = true;
     BeginUpdate();
@@ -78,6 +93,15 @@ void CUpdateDlg::BeginUpdate() {
 }
 
 void CUpdateDlg::OnHandlerException(const std::string& what) {
+    if (m_nUpdateFrames > 0) {
+        // A handler run inside the update: ending the update here would close the port under
+        // the transfer that still runs below. The update's frame ends it.
+        if (!m_bNestedFailure) {
+            m_strNestedFailure = what;
+            m_bNestedFailure = true;
+        }
+        return;
+    }
     if (!m_bBeginUpdateActive && !m_bUpdateRunning) {
         fw::Dialog::OnHandlerException(what);
         return;
@@ -90,4 +114,10 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
                    ").     \n\nThe port has been closed. If any of the hex file was sent, the "
                    "firmware in the " DEVICE_NAME " may be incomplete: run the update again.     ",
                "Firmware Update Error", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CUpdateDlg::RaiseNestedHandlerFailure() {
+    if (m_bNestedFailure) {
+        throw std::runtime_error(m_strNestedFailure);
+    }
 }

@@ -46,4 +46,10 @@ void DialogUpdateView::rowSent(int row, int total, std::size_t) {
     // The posted paint makes sure the one blocking retrieval returns.
     m_dialog.PostMessage(WM_PAINT, 0, 0);
     fw::App::Current()->PumpMessage();
+    // A handler that failed in that message (or in the repaint) ends the update from here. After
+    // the last row the device's file-complete answer is still awaited: it tells whether the
+    // device was updated.
+    if (row != total) {
+        m_dialog.RaiseNestedHandlerFailure();
+    }
 }

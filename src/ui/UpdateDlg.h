@@ -53,10 +53,16 @@ public:
     // True while an update runs; commands that would end the dialog are ignored meanwhile.
     bool UpdateInProgress() const { return m_bUpdateRunning; }
 
-    // An exception that reached the window's boundary. During an update it ends the update as a
-    // failure would: port closed and given back, controls and system menu enabled again, and
-    // the user told; at other times the user is told.
+    // An exception that reached the window's boundary. When it left the update's own frame, it
+    // ends the update as a failure would: port closed and given back, controls and system menu
+    // enabled again, and the user told. When it left a handler run inside the update (by the
+    // transfer's pumped message or a message box's loop), it is recorded for the update's frame
+    // to act on: the update is ended once, by that frame, with one message. At other times the
+    // user is told.
     void OnHandlerException(const std::string& what) override;
+    // Called by the update's frame where it dispatched messages: a handler's exception recorded
+    // meanwhile is raised again here, so that it ends the update from this frame.
+    void RaiseNestedHandlerFailure();
 
     CSerialPort m_serialPort;
     std::string m_strProgramDir;
@@ -81,4 +87,21 @@ private:
     bool m_bUpdateRunning = false;
     // From the start of Begin Update to its normal end; still set when an exception left it.
     bool m_bBeginUpdateActive = false;
+
+    // Marks the update's own frame (Begin Update, the update run) as running while it lives,
+    // and forgets a recorded failure once the outermost one is left, by return or by exception.
+    class UpdateFrame {
+    public:
+        explicit UpdateFrame(CUpdateDlg& dialog);
+        ~UpdateFrame();
+        UpdateFrame(const UpdateFrame&) = delete;
+        UpdateFrame& operator=(const UpdateFrame&) = delete;
+
+    private:
+        CUpdateDlg& m_dialog;
+    };
+    int m_nUpdateFrames = 0;
+    // The first exception of a handler run inside the update's frame, until that frame acts.
+    bool m_bNestedFailure = false;
+    std::string m_strNestedFailure;
 };

@@ -20,6 +20,7 @@ void CUpdateDlg::SetUpdateCommandsLocked(bool locked) {
 }
 
 LRESULT CUpdateDlg::OnRunUpdate(WPARAM, LPARAM) {
+    const UpdateFrame frame(*this);
     SetUpdateCommandsLocked(true);
     TransferHexFile();
     SetDlgItemText(IDC_BEGIN_UPDATE, "Begin Update");

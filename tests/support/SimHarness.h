@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/PortLoan.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
@@ -36,9 +37,14 @@ struct BoxSnapshot {
     std::string progressLine;
     std::vector<int> enabledPorts;
     bool beginEnabled;
+    // Which of Begin Update, Done, Refresh Serial Ports and Contact Info were enabled.
+    std::vector<int> enabledCommands;
     int loanPort;
     bool deviceSawAtSign;
 };
+
+// The dialog's four commands that an update locks, in their order.
+constexpr int kUpdateCommands[] = {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO};
 
 struct SimHarness {
     explicit SimHarness(sim::DeviceConfig config = sim::DeviceConfig())
@@ -66,6 +72,7 @@ struct SimHarness {
                           dlg.GetDlgItemText(IDC_ROW_PROGRESS),
                           {},
                           dlg.IsDlgItemEnabled(IDC_BEGIN_UPDATE) != FALSE,
+                          {},
                           dlg.m_nLoanPort,
                           device.fileComplete()};
             for (int n = kFirstComPort; n <= kLastComPort; ++n) {
@@ -73,7 +80,15 @@ struct SimHarness {
                     s.enabledPorts.push_back(n);
                 }
             }
+            for (int id : kUpdateCommands) {
+                if (dlg.IsDlgItemEnabled(id)) {
+                    s.enabledCommands.push_back(id);
+                }
+            }
             boxes.push_back(s);
+            if (whileBoxIsUp) {
+                whileBoxIsUp(dlg, boxes.back());
+            }
         };
         h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
             if (before) {
@@ -97,6 +112,9 @@ struct SimHarness {
     sim::InProcessComm comm;
     std::string hexText;
     std::vector<BoxSnapshot> boxes;
+    // Called while each message box is up, after its snapshot: what reaches the dialog through
+    // the box's own message loop.
+    std::function<void(CUpdateDlg&, const BoxSnapshot&)> whileBoxIsUp;
 };
 
 // A device configuration with fault entries in the simulator's own syntax.
@@ -119,3 +137,39 @@ inline sim::DeviceConfig DeviceWith(sim::Mode mode,
 inline sim::DeviceConfig BootLoaderWith(std::initializer_list<const char*> faults = {}) {
     return DeviceWith(sim::Mode::BootLoader, faults);
 }
+
+// The port held by the companion test program and lent for the update: the first open fails and
+// the companion is asked for it. Each notice posted to the companion is kept with whether the
+// port was open when it was posted.
+struct BorrowedPort {
+    struct Notice {
+        WPARAM code;
+        LPARAM port;
+        bool portOpen;
+    };
+
+    explicit BorrowedPort(SimHarness& harness) : s(harness) {
+        s.comm.failNextOpens(1);
+        s.h.windows.add(COMPANION_WINDOW_TITLE);
+        s.h.windows.onPostContext = this;
+        s.h.windows.onPost = [](void* context, const fw::host::FakeTopWindows::Posted& p) {
+            auto* self = static_cast<BorrowedPort*>(context);
+            self->notices.push_back({p.wParam, p.lParam, self->s.comm.isOpen()});
+        };
+    }
+    ~BorrowedPort() { s.h.windows.onPost = nullptr; }
+    BorrowedPort(const BorrowedPort&) = delete;
+    BorrowedPort& operator=(const BorrowedPort&) = delete;
+
+    // Asked for COM3 once, and given it back once, after the port was closed.
+    void expectGivenBackOnceClosed() const {
+        ASSERT_EQ(notices.size(), 2u);
+        EXPECT_EQ(notices[0].code, static_cast<WPARAM>(PORT_RELEASE_REQUEST));
+        EXPECT_EQ(notices[1].code, static_cast<WPARAM>(PORT_RETURN_NOTICE));
+        EXPECT_EQ(notices[1].port, 3);
+        EXPECT_FALSE(notices[1].portOpen) << "the port is closed before it is given back";
+    }
+
+    SimHarness& s;
+    std::vector<Notice> notices;
+};

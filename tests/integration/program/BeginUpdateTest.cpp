@@ -49,7 +49,30 @@ After RunAndLook(SimHarness& s,
 TEST(BeginUpdate, TalksTheApplicationFirmwareIntoItsBootLoaderAndUpdates) {
     SimHarness s(ApplicationWith());
     s.writePackage(MakeHexFile(10));
-    const After a = RunAndLook(s);
+    struct TextSet {
+        int id;
+        std::string text;
+        int opens; // how often the port had been opened by then
+    };
+    std::vector<TextSet> texts;
+    const After a = RunAndLook(s, [&](CUpdateDlg&, fw::host::DialogModel&) {
+        s.h.ui.onItemText = [&](HWND, int id, const std::string& text) {
+            if (id == IDC_BOOTLOADER_VERSION || id == IDC_ROW_PROGRESS || id == IDC_UPDATE_RESULT) {
+                texts.push_back({id, text, s.comm.openCount()});
+            }
+        };
+    });
+    // Of the three status lines, Begin Update first clears the boot-loader version, the row
+    // progress and the result, in that order, before the port is opened.
+    ASSERT_GE(texts.size(), 3u);
+    const int cleared[] = {IDC_BOOTLOADER_VERSION, IDC_ROW_PROGRESS, IDC_UPDATE_RESULT};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(texts[i].id, cleared[i]) << i;
+        EXPECT_EQ(texts[i].text, "") << i;
+        EXPECT_EQ(texts[i].opens, 0) << i;
+    }
+    // Every wait busy-polls the tick counter, the DSR polling after "<W" included: no sleep.
+    EXPECT_EQ(s.h.clock.sleeps(), 0);
     ASSERT_EQ(s.boxes.size(), 1u);
     EXPECT_EQ(s.boxes[0].box.caption, "Firmware Update Complete");
     EXPECT_TRUE(s.imageMatchesFile());
@@ -132,9 +155,13 @@ TEST(BeginUpdate, AnyCharactersAfterTheFirstTwelveOfTheIdentityPass) {
 TEST(BeginUpdate, DsrThatNeverDropsIsAnInvalidResponse) {
     SimHarness s(ApplicationWith({"restart:keep-dsr"}));
     s.writePackage(MakeHexFile(2));
+    const BorrowedPort loan(s);
     const After a = RunAndLook(s);
     ExpectEntryFailure(s, a, "Invalid response from the Keystrand SM.");
     EXPECT_NE(s.device.log().received().find("<V<W"), std::string::npos);
+    EXPECT_EQ(s.boxes.at(0).loanPort, 3) << "the borrowed port is given back after the box";
+    EXPECT_EQ(a.loanPort, -1);
+    loan.expectGivenBackOnceClosed();
 }
 
 TEST(BeginUpdate, APortHeldByTheCompanionIsBorrowedAndGivenBackAfterItIsClosed) {
@@ -216,6 +243,9 @@ TEST(BeginUpdate, NothingEndsTheDialogWhileTheFirmwareIsWritten) {
             }
         }
         EXPECT_TRUE(d.UpdateInProgress());
+        for (int id : kUpdateCommands) {
+            EXPECT_FALSE(d.IsDlgItemEnabled(id)) << id;
+        }
         pumps++;
     };
     bool endedDuringUpdate = true;

@@ -16,6 +16,17 @@ BoxSnapshot UpdateOnce(SimHarness& s) {
     return s.boxes.empty() ? BoxSnapshot{} : s.boxes[0];
 }
 
+// When the device first logged an entry of the kind that begins with the text.
+sim::Micros TimeOf(const SimHarness& s, sim::LogKind kind, const std::string& start) {
+    for (const sim::LogEntry& e : s.device.log().entries()) {
+        if (e.kind == kind && e.text.rfind(start, 0) == 0) {
+            return e.time;
+        }
+    }
+    ADD_FAILURE() << "never logged: " << start;
+    return 0;
+}
+
 void ExpectSucceeded(SimHarness& s, const BoxSnapshot& box) {
     EXPECT_EQ(box.box.text, kSuccessText);
     EXPECT_EQ(box.box.caption, "Firmware Update Complete");
@@ -58,6 +69,12 @@ TEST(HexTransfer, TwoRowsFollowTheExchangeInItsExactOrder) {
     EXPECT_EQ(s.device.log().received(), "#&!KYST-SM35" + row1 + ":00000001FF");
     EXPECT_EQ(s.device.log().sent(), std::string("KYST-SM-2.10\r?\x11") + "\x13~\x11@");
     EXPECT_EQ(s.comm.baudHistory().back(), 115200u);
+    // The boot loader is left 100 ms at its speed before it is asked; the busy loop of the pause
+    // reads the virtual clock once a millisecond.
+    const sim::Micros switched = TimeOf(s, sim::LogKind::Event, "line set to 115200 baud");
+    const sim::Micros asked = TimeOf(s, sim::LogKind::Received, "#&!KYST-SM35");
+    EXPECT_GE(asked - switched, 100000u);
+    EXPECT_LT(asked - switched, 102000u);
 }
 
 TEST(HexTransfer, OneRowNeedsNoXoffOrLineComplete) {
@@ -173,6 +190,37 @@ TEST(HexTransfer, AHexFileThatCannotBeOpenedAfterTheReadyCharacter) {
     EXPECT_EQ(s.device.rowsAccepted(), 0);
 }
 
+TEST(HexTransfer, AHexFileGoneBeforeTheTransfersOwnCheckReleasesThePortAndTheLoan) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(2));
+    const BorrowedPort loan(s);
+    // Begin Update's checks have passed once the line opens; the transfer's own check fails.
+    s.device.log().setListener([&](const sim::LogEntry& e) {
+        if (e.kind == sim::LogKind::Event && e.text.rfind("line opened", 0) == 0) {
+            s.h.folder.remove("upd.hex");
+        }
+    });
+    std::vector<int> enabledPorts;
+    int loanPort = 0;
+    bool portOpen = true;
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel&) {
+        portOpen = s.comm.isOpen();
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+            if (d.IsDlgItemEnabled(PortButtonId(n))) {
+                enabledPorts.push_back(n);
+            }
+        }
+        loanPort = d.m_nLoanPort;
+    });
+    ASSERT_EQ(s.boxes.size(), 1u);
+    EXPECT_EQ(s.boxes[0].box.text, "Unable to open the firmware hex file:     \n     upd.hex     ");
+    EXPECT_EQ(s.device.log().received(), "") << "nothing was sent";
+    EXPECT_FALSE(portOpen) << "closed by the update, not only when the dialog closes";
+    EXPECT_EQ(enabledPorts, (std::vector<int>{3, 7}));
+    EXPECT_EQ(loanPort, -1);
+    loan.expectGivenBackOnceClosed();
+}
+
 TEST(HexTransfer, ATickCounterThatWrapsDuringAWaitChangesNothing) {
     SimHarness s(BootLoaderWith({"version:delay=1500", "xoff@row=2:delay=1900"}));
     s.h.clock.advance(0xFFFFFFFFu - 1200); // the counter wraps inside the version wait
@@ -235,6 +283,8 @@ TEST(HexTransfer, AfterEveryOutcomeTheFourCommandsAreEnabledAgain) {
         });
         ASSERT_EQ(s.boxes.size(), 1u);
         EXPECT_FALSE(s.boxes[0].beginEnabled) << "locked while the message is up";
+        EXPECT_EQ(s.boxes[0].enabledCommands, std::vector<int>{})
+            << "Done, Refresh Serial Ports and Contact Info too";
     }
 }
 

@@ -1,6 +1,7 @@
 // Begin Update refuses a HEX file that can never be flashed before anything reaches the device;
 // read errors of the package are reported, never taken for its end; an exception that reaches
-// the dialog's boundary ends an update as a failure would.
+// the dialog's boundary ends an update as a failure would, once and from the update's own frame,
+// also when it comes from a handler run inside the update by its pump or a message box.
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -168,9 +169,57 @@ TEST(PackageBeforeDevice, AReadErrorOfTheDescriptionFileIsReportedAsItsOpenFailu
     EXPECT_EQ(h.ui.messageBoxes()[0].caption, "Keystrand SM Update");
 }
 
+// Settings that cannot be read: the framework's profile functions raise.
+class ThrowingProfile : public fw::Profile {
+public:
+    void setRegistryKey(const std::string&, const std::string&) override {}
+    int getProfileInt(const std::string&, const std::string&, int) override {
+        reads++;
+        throw std::runtime_error("settings unreadable");
+    }
+    bool writeProfileInt(const std::string&, const std::string&, int) override { return false; }
+    int reads = 0;
+};
+
+// Refresh Serial Ports posted to the dialog, as another program may post it while the button is
+// disabled; with the settings made unreadable its handler throws before it changes anything.
+void PostACommandThatThrows(SimHarness& s, ThrowingProfile& profile) {
+    fw::Services services = s.h.app.services();
+    services.profile = &profile;
+    s.h.app.SetServices(services);
+    s.h.app.m_pMainWnd->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH_PORTS, BN_CLICKED), 0);
+}
+
+// Once the update has ended: nothing runs, and every command and the system menu work again.
+void ExpectTheDialogFree(SimHarness& s, CUpdateDlg& d, fw::host::DialogModel& w) {
+    EXPECT_FALSE(d.UpdateInProgress());
+    for (int id : kUpdateCommands) {
+        EXPECT_TRUE(d.IsDlgItemEnabled(id)) << id;
+    }
+    for (const auto& item : w.systemMenu) {
+        EXPECT_TRUE(item.separator || item.enabled || item.id == 0xF120) << item.text;
+    }
+    EXPECT_EQ(s.h.ui.waitCursorDepth(), 0);
+}
+
+// The one message of an update ended by an internal error, and the dialog as it stood then.
+void ExpectOneInternalErrorMessage(SimHarness& s, const std::string& what) {
+    ASSERT_EQ(s.boxes.size(), 1u) << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+    const BoxSnapshot& box = s.boxes[0];
+    EXPECT_EQ(box.box.caption, "Firmware Update Error");
+    EXPECT_NE(box.box.text.find("internal error (" + what + ")"), std::string::npos)
+        << box.box.text;
+    EXPECT_EQ(box.result, "Firmware update failed");
+    EXPECT_FALSE(box.portOpen) << "the port is closed before the message";
+    EXPECT_EQ(box.enabledPorts, (std::vector<int>{3, 7}));
+    EXPECT_EQ(box.loanPort, -1);
+    EXPECT_FALSE(s.comm.isOpen());
+}
+
 TEST(HandlerException, DuringAnUpdateItEndsTheUpdateAsAFailureWould) {
     SimHarness s(BootLoaderWith());
     s.writePackage(MakeHexFile(9));
+    const BorrowedPort loan(s);
     int pumps = 0;
     s.h.ui.onPump = [&] {
         if (++pumps == 2) {
@@ -179,39 +228,133 @@ TEST(HandlerException, DuringAnUpdateItEndsTheUpdateAsAFailureWould) {
     };
     bool dialogEnded = false;
     s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
-        EXPECT_FALSE(d.UpdateInProgress());
-        for (int id : {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO}) {
-            EXPECT_TRUE(d.IsDlgItemEnabled(id)) << id;
-        }
-        for (const auto& item : w.systemMenu) {
-            EXPECT_TRUE(item.separator || item.enabled || item.id == 0xF120) << item.text;
-        }
+        ExpectTheDialogFree(s, d, w);
         EXPECT_EQ(d.GetDlgItemText(IDC_UPDATE_RESULT), "Firmware update failed");
-        EXPECT_EQ(s.h.ui.waitCursorDepth(), 0);
+        EXPECT_EQ(d.m_nLoanPort, -1);
         w.click(IDCANCEL); // Done works again
         dialogEnded = w.ended;
     });
     EXPECT_TRUE(dialogEnded);
-    ASSERT_EQ(s.boxes.size(), 1u);
-    const BoxSnapshot& box = s.boxes[0];
-    EXPECT_EQ(box.box.caption, "Firmware Update Error");
-    EXPECT_NE(box.box.text.find("internal error (simulated framework failure)"), std::string::npos)
-        << box.box.text;
-    EXPECT_FALSE(box.portOpen) << "the port is closed before the message";
-    EXPECT_EQ(box.enabledPorts, (std::vector<int>{3, 7}));
-    EXPECT_EQ(box.loanPort, -1);
-    EXPECT_FALSE(s.comm.isOpen());
+    ExpectOneInternalErrorMessage(s, "simulated framework failure");
+    loan.expectGivenBackOnceClosed();
 }
 
-// Settings that cannot be read: the framework's profile functions raise.
-class ThrowingProfile : public fw::Profile {
-public:
-    void setRegistryKey(const std::string&, const std::string&) override {}
-    int getProfileInt(const std::string&, const std::string&, int) override {
-        throw std::runtime_error("settings unreadable");
+TEST(HandlerException, AnExceptionThatSaysNothingStillEndsTheUpdate) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(9));
+    int pumps = 0;
+    s.h.ui.onPump = [&] {
+        if (++pumps == 2) {
+            throw std::runtime_error("");
+        }
+    };
+    s.beginUpdate(nullptr,
+                  [&](CUpdateDlg& d, fw::host::DialogModel& w) { ExpectTheDialogFree(s, d, w); });
+    ExpectOneInternalErrorMessage(s, "an unknown exception");
+}
+
+// Ten rows: a progress update and one pumped message after rows 2, 4, 6, 8 and 10. A command
+// posted at one pump is taken by the next.
+constexpr int kDataRowsOfTenRowFile = 9;
+
+TEST(HandlerException, AHandlerThatThrowsInsideTheTransfersPumpEndsTheUpdateOnceFromItsOwnFrame) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(kDataRowsOfTenRowFile));
+    ThrowingProfile profile;
+    int pumps = 0;
+    s.h.ui.onPump = [&] {
+        if (++pumps == 1) {
+            PostACommandThatThrows(s, profile); // its handler runs in the pump after row 4
+        }
+    };
+    bool dialogEnded = false;
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
+        ExpectTheDialogFree(s, d, w);
+        EXPECT_EQ(d.GetDlgItemText(IDC_UPDATE_RESULT), "Firmware update failed");
+        w.click(IDCANCEL);
+        dialogEnded = w.ended;
+    });
+    EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+    EXPECT_TRUE(dialogEnded);
+    ExpectOneInternalErrorMessage(s, "settings unreadable");
+    EXPECT_EQ(pumps, 2) << "the update ended in the pump where the handler failed";
+    EXPECT_EQ(s.device.rowsAccepted(), 4);
+    EXPECT_FALSE(s.device.fileComplete());
+    EXPECT_EQ(s.comm.badHandleCalls(), 0);
+}
+
+TEST(HandlerException, AHandlerThatThrowsAfterTheLastRowLeavesTheOutcomeToTheDevice) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(kDataRowsOfTenRowFile));
+    ThrowingProfile profile;
+    int pumps = 0;
+    s.h.ui.onPump = [&] {
+        if (++pumps == 4) {
+            PostACommandThatThrows(s, profile); // its handler runs in the pump after row 10
+        }
+    };
+    std::string resultAfter;
+    s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
+        ExpectTheDialogFree(s, d, w);
+        resultAfter = d.GetDlgItemText(IDC_UPDATE_RESULT);
+    });
+    EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+    ASSERT_EQ(s.boxes.size(), 1u) << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+    EXPECT_EQ(s.boxes[0].box.caption, "Firmware Update Complete");
+    EXPECT_EQ(resultAfter, "Keystrand SM firmware successfully updated");
+    EXPECT_TRUE(s.device.fileComplete());
+    EXPECT_TRUE(s.imageMatchesFile());
+}
+
+TEST(HandlerException, AHandlerThatThrowsWhileTheUpdatesMessageIsUpLeavesThatMessageTheOnlyOne) {
+    struct Case {
+        const char* name;
+        sim::DeviceConfig device;
+        bool updated;
+        const char* caption;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"success", BootLoaderWith(), true, "Firmware Update Complete",
+         "Keystrand SM firmware successfully updated"},
+        {"a failed transfer", BootLoaderWith({"xoff@row=2:dead"}), false, "Firmware Update Error",
+         "Firmware update failed"},
+        {"a failed boot-loader entry", DeviceWith(sim::Mode::ApplicationFirmware, {"restart:none"}),
+         false, "Firmware Update Error", "Invalid response from the Keystrand SM."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimHarness s(c.device);
+        s.writePackage(MakeHexFile(4));
+        const BorrowedPort loan(s);
+        ThrowingProfile profile;
+        s.whileBoxIsUp = [&](CUpdateDlg&, const BoxSnapshot&) {
+            if (s.boxes.size() != 1) {
+                return; // posted once, while the first message is up
+            }
+            PostACommandThatThrows(s, profile);
+            // The box's own loop dispatches what is queued.
+            for (int i = 0; i < 100 && !s.h.ui.queue().empty(); ++i) {
+                s.h.ui.pumpMessage();
+            }
+        };
+        std::string resultAfter;
+        s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
+            ExpectTheDialogFree(s, d, w);
+            EXPECT_EQ(d.m_nLoanPort, -1);
+            resultAfter = d.GetDlgItemText(IDC_UPDATE_RESULT);
+        });
+        EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+        ASSERT_EQ(s.boxes.size(), 1u)
+            << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+        EXPECT_EQ(s.boxes[0].box.caption, c.caption);
+        EXPECT_EQ(s.boxes[0].result, c.result);
+        EXPECT_EQ(resultAfter, c.result) << "the outcome stands";
+        EXPECT_EQ(s.imageMatchesFile(), c.updated);
+        EXPECT_FALSE(s.comm.isOpen());
+        loan.expectGivenBackOnceClosed();
     }
-    bool writeProfileInt(const std::string&, const std::string&, int) override { return false; }
-};
+}
 
 TEST(HandlerException, OutsideAnUpdateTheUserIsToldAndTheDialogGoesOn) {
     ProgramHarness h;

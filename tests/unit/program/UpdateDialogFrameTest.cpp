@@ -181,6 +181,16 @@ TEST_F(UpdateDialogFrame, MinimisedItDrawsTheIconCentredAndDragsIt) {
 TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan) {
     HWND companion = h.windows.add("Fenmoor Serial Test Program");
     CUpdateDlg dlg;
+    // The port number the dialog's port had when each notice was posted.
+    struct Seen {
+        CUpdateDlg* dialog;
+        std::vector<int> portAtNotice;
+    } seen{&dlg, {}};
+    h.windows.onPostContext = &seen;
+    h.windows.onPost = [](void* context, const fw::host::FakeTopWindows::Posted&) {
+        auto* self = static_cast<Seen*>(context);
+        self->portAtNotice.push_back(self->dialog->m_serialPort.GetPortNumber());
+    };
     h.run(dlg, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
         w.focusId = IDC_COM1;
         w.pressEnter();
@@ -197,6 +207,8 @@ TEST_F(UpdateDialogFrame, EnterDoesNothingAndEscapeClosesThePortAndReturnsALoan)
     EXPECT_EQ(h.windows.posted()[0].hwnd, companion);
     EXPECT_EQ(h.windows.posted()[0].wParam, static_cast<WPARAM>(PORT_RETURN_NOTICE));
     EXPECT_EQ(h.windows.posted()[0].lParam, 1);
+    EXPECT_EQ(seen.portAtNotice, std::vector<int>{-1})
+        << "the port is closed before it is given back";
 }
 
 TEST_F(UpdateDialogFrame, TheCloseCommandEndsTheDialogLikeDone) {
