@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/PortLoan.h"
+#include "ui/PortLoan.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
