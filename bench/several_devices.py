@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Several devices at once (not a test): keystrand-update on Linux updating 1, 2, 4 and 8
+"""Several devices at once (not a test): keystrand-update on Linux updating 1, 4, 16 and 32
 simulated devices paced at 115200 baud, each keystrand-sim on a pty of its own, from one package.
 For each count, the wall time of the whole run and the CPU time of the program's process (user
 and system, from wait4), over a number of runs. Writes several.dat into the results folder, one
 line per count after a first line of facts (repeats, KiB, rows): devices, median seconds,
 fastest, slowest, median CPU seconds.
 
-    several_devices.py UPDATER SIM MAKE_HEX RESULTS [--kib N] [--repeats N] [--counts 1,2,4,8]
+    several_devices.py UPDATER SIM MAKE_HEX RESULTS [--kib N] [--repeats N] [--counts 1,4,16,32]
 """
 import argparse
 import os
@@ -61,7 +61,7 @@ def main():
     parser.add_argument("results")
     parser.add_argument("--kib", type=int, default=64)
     parser.add_argument("--repeats", type=int, default=3)
-    parser.add_argument("--counts", default="1,2,4,8")
+    parser.add_argument("--counts", default="1,4,16,32")
     a = parser.parse_args()
 
     work = os.path.join(a.results, "several")
