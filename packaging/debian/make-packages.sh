@@ -31,7 +31,8 @@ maintainer="$(sed -n 's/^Maintainer: //p' packaging/debian/control)"
     echo " -- $maintainer  $(date -R -u -d "@$SOURCE_DATE_EPOCH")"
 } >"$work/debian/changelog"
 
-for package in $(sed -n 's/^Package: //p' packaging/debian/control); do
+mapfile -t packages < <(sed -n 's/^Package: //p' packaging/debian/control)
+for package in "${packages[@]}"; do
     dir="$work/debian/$package"
     DESTDIR="$dir" cmake --install "$build" --component "$package"
     strip --remove-section=.comment --remove-section=.note --strip-unneeded "$dir"/usr/bin/*
