@@ -57,6 +57,8 @@ void RunView::packageChecked(const update::HexFileSummary& summary) {
 }
 
 void RunView::modemStatus(bool statusRead, bool dsrOn) {
+    m_modemStatusRead = statusRead;
+    m_dsrOn = dsrOn;
     if (!statusRead) {
         note("The modem status of this line cannot be read (no DSR): the boot loader is "
              "assumed to be running.");

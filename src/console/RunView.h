@@ -39,6 +39,10 @@ public:
     // The update is over: ends the progress; after a success, the summary line.
     void finish(bool succeeded);
 
+    // The modem status as read at the start: whether it could be read, and DSR.
+    bool modemStatusRead() const { return m_modemStatusRead; }
+    bool dsrOn() const { return m_dsrOn; }
+
     // "302 rows, 4800 data bytes in 1.4 s, 215 rows/s".
     static std::string Summary(int rows, long dataBytes, DWORD elapsedMs);
 
@@ -66,6 +70,8 @@ private:
     DWORD m_waitStart = 0;
     bool m_waiting = false;
     long m_dataBytes = 0;
+    bool m_modemStatusRead = true;
+    bool m_dsrOn = false;
 };
 
 // The progress as one bar line redrawn in place, fitted to the terminal's width at each draw

@@ -100,8 +100,8 @@ bool Trace::setSpeed(DWORD baud) {
 
 bool Trace::write(const std::string& data) {
     std::string line = "tx ";
-    if (m_rowNext) {
-        line += "row " + std::to_string(m_rowsSent + 1) + " ";
+    if (!data.empty() && data[0] == ':') {
+        line += "row " + std::to_string(++m_rows) + " ";
     }
     line += Quoted(data);
     const bool ok = m_inner.write(data);
@@ -145,16 +145,6 @@ serial::Dsr Trace::dsr() {
                                          : "dsr unknown (no modem status)");
     }
     return dsr;
-}
-
-void Trace::stageChanged(update::Stage stage) {
-    // After XON the row is written while the stage still awaits XON.
-    m_rowNext = stage == update::Stage::kAwaitingXon;
-}
-
-void Trace::rowSent(int row, int, std::size_t) {
-    m_rowsSent = row;
-    m_rowNext = false;
 }
 
 } // namespace console

@@ -6,18 +6,18 @@
 
 #include "fw/Clock.h"
 #include "serial/Line.h"
-#include "update/UpdateObserver.h"
 
 namespace console {
 
-// A line decorator (every call passed on, its result returned) and an observer of the update
-// (for the row numbers). One line per event: the seconds since the trace began, then
+// A line decorator: every call passed on, its result returned, and one line per event: the
+// seconds since the trace began, then
 //   open /dev/ttyUSB0 at 9600 ok | open ... failed: <reason> | close | speed 115200 | purge
 //   tx "<V" | tx row 12 ":10..." | rx "\rKYST-SM-00,123456" | dsr on | dsr off
 //   dsr unknown (no modem status) | read failed: <reason> | write failed: <reason>
 // Received characters are gathered into one rx line until anything else happens or 20 ms pass
-// without one; every byte outside printable ASCII is escaped. DSR is logged when it changes.
-class Trace : public serial::Line, public update::UpdateObserver {
+// without one; every byte outside printable ASCII is escaped. DSR is logged when it changes. The
+// rows of the HEX file are the writes that begin with a colon; they are numbered as they go.
+class Trace : public serial::Line {
 public:
     Trace(serial::Line& inner, fw::Clock& clock);
     // Flushes and closes the log.
@@ -41,9 +41,6 @@ public:
     serial::Dsr dsr() override;
     fw::SystemError lastError() const override { return m_inner.lastError(); }
 
-    void stageChanged(update::Stage stage) override;
-    void rowSent(int row, int total, std::size_t rowLength) override;
-
 private:
     void event(const std::string& what);
     void flushReceived();
@@ -55,9 +52,8 @@ private:
     std::string m_received;
     DWORD m_receivedTick = 0;
     DWORD m_lastReceivedTick = 0;
-    int m_dsr = -1;         // serial::Dsr as last logged; -1 before the first read
-    bool m_rowNext = false; // the next write is a row of the file
-    int m_rowsSent = 0;
+    int m_dsr = -1; // serial::Dsr as last logged; -1 before the first read
+    int m_rows = 0; // rows written so far
 };
 
 } // namespace console

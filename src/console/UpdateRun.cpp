@@ -3,7 +3,6 @@
 #include "console/UpdateRun.h"
 
 #include <ctime>
-#include <vector>
 
 #include "console/BlockingWaits.h"
 #include "console/StopSignal.h"
@@ -13,55 +12,6 @@
 namespace console {
 
 namespace {
-
-// Hands every event to the view and the trace, and keeps what the wording needs.
-class Observers : public update::UpdateObserver {
-public:
-    Observers(update::UpdateObserver& view, update::UpdateObserver* trace)
-        : m_list{&view, trace != nullptr ? trace : &m_none} {}
-
-    void stageChanged(update::Stage s) override {
-        for (auto* o : m_list)
-            o->stageChanged(s);
-    }
-    void packageChecked(const update::HexFileSummary& s) override {
-        for (auto* o : m_list)
-            o->packageChecked(s);
-    }
-    void portOpened() override {
-        for (auto* o : m_list)
-            o->portOpened();
-    }
-    void modemStatus(bool statusRead, bool dsrOn) override {
-        statusWasRead = statusRead;
-        dsrWasOn = dsrOn;
-        for (auto* o : m_list)
-            o->modemStatus(statusRead, dsrOn);
-    }
-    void waitStarted(update::Stage s, DWORD limitMs) override {
-        for (auto* o : m_list)
-            o->waitStarted(s, limitMs);
-    }
-    void bootLoaderVersion(const std::string& v) override {
-        for (auto* o : m_list)
-            o->bootLoaderVersion(v);
-    }
-    void rowsCounted(int total) override {
-        for (auto* o : m_list)
-            o->rowsCounted(total);
-    }
-    void rowSent(int row, int total, std::size_t length) override {
-        for (auto* o : m_list)
-            o->rowSent(row, total, length);
-    }
-
-    bool statusWasRead = true;
-    bool dsrWasOn = false;
-
-private:
-    update::UpdateObserver m_none;
-    update::UpdateObserver* m_list[2];
-};
 
 std::string Now() {
     const std::time_t now = std::time(nullptr);
@@ -97,11 +47,10 @@ bool UpdateRun::traceTo(const std::string& path, const std::string& header) {
 }
 
 RunResult UpdateRun::run(const RunRequest& request) {
-    Observers observers(m_view, m_trace.get());
     serial::Line& line = m_trace ? static_cast<serial::Line&>(*m_trace) : *m_line;
     BlockingWaits waits(
         m_platform.clock(), [] { return StopSignal() != 0; }, [this] { m_view.idle(); });
-    update::UpdateSession session(line, waits, observers);
+    update::UpdateSession session(line, waits, m_view);
     update::FirmwarePackage package;
     package.hexPath = request.hexPath;
     package.files = request.files;
@@ -114,8 +63,8 @@ RunResult UpdateRun::run(const RunRequest& request) {
     RunContext context;
     context.portName = Escaped(request.port); // a path may hold any byte
     context.hexName = request.hexName;
-    context.modemStatusRead = observers.statusWasRead;
-    context.dsrOn = observers.dsrWasOn;
+    context.modemStatusRead = m_view.modemStatusRead();
+    context.dsrOn = m_view.dsrOn();
     context.stopSignal = StopSignal();
     if (result.outcome.failure == update::Failure::kPortOpen) {
         context.openAdvice = m_platform.openAdvice(request.port, result.outcome.openError);

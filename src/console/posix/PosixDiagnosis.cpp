@@ -13,7 +13,6 @@
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "console/Text.h"
@@ -74,31 +73,6 @@ std::string ProcessName(long pid) {
     }
     // Any process may give itself any name: it is shown escaped.
     return Escaped(FirstWord(name)) + " (process " + std::to_string(pid) + ")";
-}
-
-// The process that holds a flock on the file: /proc/locks names it by device and inode.
-long LockHolder(const struct stat& st) {
-    std::FILE* locks = std::fopen("/proc/locks", "r");
-    if (locks == nullptr) {
-        return 0;
-    }
-    char wanted[64];
-    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino));
-    long holder = 0;
-    char line[256];
-    while (holder == 0 && std::fgets(line, sizeof line, locks) != nullptr) {
-        char kind[16] = {};
-        char id[64] = {};
-        long pid = 0;
-        // "1: FLOCK  ADVISORY  WRITE 1234 00:19:3 0 EOF"
-        if (std::sscanf(line, "%*s %15s %*s %*s %ld %63s", kind, &pid, id) == 3 &&
-            std::strcmp(kind, "FLOCK") == 0 && std::strcmp(id, wanted) == 0 && pid != ::getpid()) {
-            holder = pid;
-        }
-    }
-    std::fclose(locks);
-    return holder;
 }
 
 // A process that has the device open, found among the descriptors in /proc.
@@ -163,14 +137,8 @@ std::string WhyFileUnreadable(const std::string& path) {
 }
 
 std::string HolderOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return std::string();
-    }
-    long pid = LockHolder(st);
-    if (pid == 0) {
-        pid = OpenerOf(Resolved(path));
-    }
+    // Whoever locks the line has it open: the descriptors in /proc name both.
+    const long pid = OpenerOf(Resolved(path));
     return pid != 0 ? ProcessName(pid) : std::string();
 }
 
