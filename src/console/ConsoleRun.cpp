@@ -12,6 +12,7 @@
 #include "console/RunView.h"
 #include "console/SeveralPorts.h"
 #include "console/Text.h"
+#include "console/UpdateJob.h"
 #include "console/UpdateRun.h"
 #include "update/HexFileCheck.h"
 
@@ -28,92 +29,77 @@ std::string PackageDir(const Options& options, Platform& platform) {
 
 } // namespace
 
-void Say(std::FILE* stream, const std::string& line) {
-    std::fprintf(stream, "%s\n", line.c_str());
-}
-
-bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
-                       Package* package) {
-    *package = ReadPackage(PackageDir(options, platform),
-                           [&](const std::string& path) { return platform.whyUnreadable(path); });
-    if (package->versionRead()) {
-        Say(out, "Firmware version " + Quoted(package->version) +
-                     (package->hexName.empty() ? "" : ", HEX file " + Quoted(package->hexName)));
-    }
-    if (!package->ok()) {
-        Say(err, std::string(kProgram) + ": " + DescribePackageProblem(*package) + ".");
-        return false;
-    }
-    return true;
-}
-
 int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::FILE* err) {
-    Package package;
-    if (!ReadUsablePackage(options, platform, out, err, &package)) {
-        Say(err, "Nothing was sent to the device: it is unchanged.");
-        return kExitPackage;
+    UpdateJob job;
+    const int prepared = PrepareJob(options, platform, out, err, &job);
+    if (prepared != kExitSuccess) {
+        return prepared;
     }
-    const PortChoice choice = ChoosePorts(options, platform);
-    if (choice.ports.empty()) {
-        Say(err, std::string(kProgram) + ": " + choice.problem);
-        return choice.exitCode;
-    }
-    const std::string& port = choice.ports.front();
-
+    const std::string& port = job.ports.front();
     std::unique_ptr<RunView> view;
     if (platform.isTerminal(out)) {
-        view = std::make_unique<BarView>(out, platform.clock(),
-                                         [&platform, out] { return platform.terminalWidth(out); });
+        view = std::make_unique<BarView>(
+            out, platform.clock(), [&platform, out] { return platform.terminalWidth(out); },
+            platform.enableCursorMovement(out));
     } else {
         view = std::make_unique<LineView>(out, platform.clock());
     }
-    RunRequest request;
-    request.port = port;
-    request.hexPath = package.hexPath;
-    request.hexName = package.hexName;
     UpdateRun run(platform, *view, port);
-    if (!options.trace.empty() &&
-        !run.traceTo(options.trace,
-                     TraceHeader(request, platform.describePort(port), VersionText(kProgram)))) {
-        const int error = errno; // from the trace file's creation
-        Say(err, std::string(kProgram) + ": cannot create the trace file " + Quoted(options.trace) +
-                     ": " + std::strerror(error));
+    if (!options.trace.empty() && !StartTrace(run, options.trace, err)) {
         return kExitUsage;
     }
-
-    view->note("Updating the Keystrand SM through " + Escaped(port));
-    const RunResult result = run.run(request);
+    RunResult result;
+    if (job.refused) {
+        result = run.refused(job.refusal);
+    } else {
+        view->note("Updating the Keystrand SM through " + Escaped(port));
+        result = run.run(job.package, job.checked);
+    }
     std::FILE* to = result.outcome.ok() ? out : err;
     for (const std::string& line : result.report.Lines()) {
-        Say(to, line);
+        Say(platform, to, line);
     }
     if (result.outcome.ok() && !platform.rememberPort(port)) {
-        Say(err, std::string(kProgram) + ": the port could not be remembered in " +
-                     platform.settingsPlace() + ".");
+        Say(platform, err,
+            std::string(kProgram) + ": the port could not be remembered in " +
+                platform.settingsPlace() + ".");
     }
-    return result.report.exitCode;
+    return FinishJob(options, platform, job, {result}, result.report.exitCode, out, err);
 }
 
 int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FILE* err) {
-    Package package;
-    if (!ReadUsablePackage(options, platform, out, err, &package)) {
-        Say(err, "Package check failed.");
+    const Package package =
+        ReadPackage(PackageDir(options, platform),
+                    [&](const std::string& path) { return platform.whyUnreadable(path); });
+    if (package.versionRead()) {
+        Say(platform, out,
+            "Firmware version " + Quoted(package.version) +
+                (package.hexName.empty() ? "" : ", HEX file " + Quoted(package.hexName)));
+    }
+    if (!package.ok()) {
+        Say(platform, err, std::string(kProgram) + ": " + DescribePackageProblem(package) + ".");
+        Say(platform, err, "Package check failed.");
         return kExitPackage;
     }
-    const update::HexFileSummary summary = update::CheckHexFile(package.hexPath);
+    fw::TextFile text;
+    text.OpenText(package.hexText);
+    const update::HexFileSummary summary = update::CheckHexRows(text);
     if (!summary.ok()) {
-        Say(err, "Package check failed: " + summary.problem.Describe() + ".");
+        Say(platform, err, "Package check failed: " + summary.problem.Describe() + ".");
         if (!summary.problem.rowText.empty()) {
             // The row as the check shows it: non-printing characters already escaped.
-            Say(err, "    row " + std::to_string(summary.problem.row) + ": \"" +
-                         summary.problem.rowText + "\"");
+            Say(platform, err,
+                "    row " + std::to_string(summary.problem.row) + ": \"" +
+                    summary.problem.rowText + "\"");
         }
         return kExitPackage;
     }
-    Say(out, "HEX file: " + std::to_string(summary.rows) + " rows, " +
-                 std::to_string(summary.dataRecords) + " data records with " +
-                 std::to_string(summary.dataBytes) + " bytes, ending in the end-of-file record.");
-    Say(out, "Package check passed.");
+    Say(platform, out,
+        "HEX file: " + std::to_string(summary.rows) + " rows, " +
+            std::to_string(summary.dataRecords) + " data records with " +
+            std::to_string(summary.dataBytes) + " bytes, ending in the end-of-file record; " +
+            "SHA-256 " + package.hexSha256 + ".");
+    Say(platform, out, "Package check passed.");
     return kExitSuccess;
 }
 
@@ -121,7 +107,7 @@ int ListPorts(Platform& platform, std::FILE* out) {
     const std::string remembered = platform.rememberedPort();
     const std::vector<serial::PortInfo> ports = platform.ports();
     if (ports.empty()) {
-        Say(out, "No serial ports found.");
+        Say(platform, out, "No serial ports found.");
     }
     int widest = 0;
     for (const serial::PortInfo& p : ports) {
@@ -138,14 +124,16 @@ int ListPorts(Platform& platform, std::FILE* out) {
         }
         const std::string line =
             tail.empty() ? Escaped(p.name) : PaddedRight(Escaped(p.name), widest) + tail;
-        Say(out, line);
+        std::fprintf(out, "%s\n", line.c_str());
         if (!p.alias.empty()) {
-            Say(out,
-                std::string(static_cast<std::size_t>(widest), ' ') + "  also " + Escaped(p.alias));
+            std::fprintf(out, "%s  also %s\n",
+                         std::string(static_cast<std::size_t>(widest), ' ').c_str(),
+                         Escaped(p.alias).c_str());
         }
     }
-    Say(out, "Remembered port: " + (remembered.empty() ? "none" : Escaped(remembered)) +
-                 " (kept in " + platform.settingsPlace() + ")");
+    Say(platform, out,
+        "Remembered port: " + (remembered.empty() ? "none" : Escaped(remembered)) + " (kept in " +
+            platform.settingsPlace() + ")");
     return kExitSuccess;
 }
 
@@ -161,7 +149,7 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* out, std::
         std::string name;
         std::string error;
         if (!platform.portName(text, &name, &error)) {
-            Say(err, std::string(kProgram) + ": " + error);
+            Say(platform, err, std::string(kProgram) + ": " + error);
             return kExitUsage;
         }
     }

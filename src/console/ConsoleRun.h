@@ -15,12 +15,4 @@ int RunUpdate(const Options& options, Platform& platform, std::FILE* out, std::F
 int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FILE* err);
 int ListPorts(Platform& platform, std::FILE* out);
 
-// Reads the package that the options name and says its version and HEX file on out; false, with
-// its problem told on err, when it cannot be used.
-bool ReadUsablePackage(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
-                       Package* package);
-
-// A line on a stream, as it is.
-void Say(std::FILE* stream, const std::string& line);
-
 } // namespace console

@@ -13,7 +13,7 @@ namespace console {
 
 namespace {
 
-enum LongOnly { kListPorts = 256, kCheck, kPackage, kPort, kAllPorts, kTrace };
+enum LongOnly { kListPorts = 256, kCheck, kPackage, kPort, kAllPorts, kTrace, kReport };
 
 const option kOptions[] = {
     {"help", no_argument, nullptr, 'h'},
@@ -24,6 +24,7 @@ const option kOptions[] = {
     {"port", required_argument, nullptr, kPort},
     {"all-ports", no_argument, nullptr, kAllPorts},
     {"trace", required_argument, nullptr, kTrace},
+    {"report", required_argument, nullptr, kReport},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -69,6 +70,8 @@ bool Apply(int code, const char* value, Options* o, std::string* error) {
         return true;
     case kPackage:
         return TakeOnce(code, value, &o->packageDir, error);
+    case kReport:
+        return TakeOnce(code, value, &o->report, error);
     case kTrace:
         if (!TakeOnce(code, value, &o->trace, error)) {
             return false;
@@ -109,6 +112,8 @@ bool CheckCombination(const Options& o, std::string* error) {
                  (o.allPorts ? "--all-ports" : "--port");
     } else if (job != nullptr && !o.trace.empty()) {
         *error = std::string(job) + " sends nothing to trace: leave out --trace";
+    } else if (job != nullptr && !o.report.empty()) {
+        *error = std::string(job) + " updates no device to report: leave out --report";
     } else if (o.allPorts && !o.ports.empty()) {
         *error = "--all-ports and --port cannot be given together";
     } else {
@@ -200,8 +205,9 @@ std::string HelpText(const std::string& p) {
 #endif
     std::string t;
     t += "Usage: " + p + " [--package DIR] [--port PORT] [--trace FILE]\n";
+    t += "           [--report FILE]\n";
     t += "       " + p + " [--package DIR] (--port PORT --port PORT...\n";
-    t += "           | --all-ports) [--trace DIR]\n";
+    t += "           | --all-ports) [--trace DIR] [--report FILE]\n";
     t += "       " + p + " --check [--package DIR]\n";
     t += "       " + p + " --list-ports\n";
     t += "       " + p + " --version | --help\n\n";
@@ -225,6 +231,10 @@ std::string HelpText(const std::string& p) {
          "                 character sent and received with its time (rows by number),\n"
          "                 the outcome. With several ports a folder (made when missing)\n"
          "                 with one log per port, trace-<port name>.log\n";
+    t += "  --report FILE  append one line of JSON per device to FILE, whatever the\n"
+         "                 outcome: time, host, port, device, package, SHA-256 of the HEX\n"
+         "                 file sent, device serial, rows, outcome, device state, exit\n"
+         "                 code and message (the fields: see the README)\n";
     t += "  --check        check the package and every row of the HEX file (records,\n"
          "                 checksums, one end-of-file record at the end); no port\n";
     t += "  --list-ports   list the serial ports present and what the system says of\n"

@@ -18,6 +18,8 @@ struct Options {
     bool allPorts = false;
     // Empty when no trace is wanted. With several ports, a folder.
     std::string trace;
+    // Empty when no record is wanted: the file each update's record is appended to.
+    std::string report;
 
     // Several devices at once, one per port: several --port, or --all-ports.
     bool severalPorts() const { return allPorts || ports.size() > 1; }

@@ -94,6 +94,9 @@ std::string DeviceStateWords(const Outcome& o) {
                               : "Nothing was sent to the device: it is unchanged.";
     case DeviceState::kRestartRequested:
         return "The device was asked to restart into its boot loader; its firmware is unchanged.";
+    case DeviceState::kUnknown:
+        return "The device's state is not known: nothing answered the boot loader's "
+               "identification request.";
     case DeviceState::kIncomplete:
         return "The firmware is incomplete: run the update again; the device stays in its boot "
                "loader until an update succeeds.";
@@ -103,18 +106,30 @@ std::string DeviceStateWords(const Outcome& o) {
     return std::string();
 }
 
-// The boot loader said nothing: perhaps it is not running at all.
-void AdviseOnSilence(const RunContext& c, OutcomeReport* r) {
-    if (!c.modemStatusRead) {
-        r->advice.push_back("The modem status of this line cannot be read, so the boot loader was "
-                            "assumed to be running. The device may be running its application "
-                            "firmware on a line without DSR: use a cable that carries DSR, so "
-                            "that it can be told to restart into its boot loader.");
-    } else if (!c.dsrOn) {
-        r->advice.push_back("DSR was off, so the boot loader was assumed to be running. Check that "
-                            "the device is powered and connected to " +
-                            c.portName +
-                            "; if it runs its application firmware, its cable may not carry DSR.");
+// Nothing answered the boot loader's request: what each thing that may be at the other end
+// means. A boot loader was only assumed where DSR gave no sign of the application firmware.
+void AdviseOnUnknownState(const RunContext& c, OutcomeReport* r) {
+    r->advice.push_back("If the device's boot loader was running and heard the request, it may "
+                        "have erased its firmware: run the update again; the device stays in its "
+                        "boot loader until an update succeeds.");
+    if (!c.modemStatusRead || !c.dsrOn) {
+        r->advice.push_back(std::string(c.modemStatusRead ? "DSR was off"
+                                                          : "The modem status of this line "
+                                                            "cannot be read") +
+                            ", so the boot loader was assumed to be running. If the device runs "
+                            "its application firmware, its firmware is unchanged: use a cable "
+                            "that carries DSR, so that it can be told to restart into its boot "
+                            "loader.");
+    }
+    r->advice.push_back("If nothing is there, check that the device is powered and connected to " +
+                        c.portName + ".");
+}
+
+// The system's own words for a line that failed, where it gave any.
+void TellLineError(const Outcome& o, OutcomeReport* r) {
+    if (!o.lineError.text.empty()) {
+        r->details.push_back("The system says: " + Escaped(o.lineError.text) + " (" +
+                             std::to_string(o.lineError.code) + ").");
     }
 }
 
@@ -166,12 +181,12 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
         if (!o.reply.empty()) {
             r->details.push_back("Received: " + Quoted(o.reply) + ".");
         }
-        AdviseOnSilence(c, r);
         break;
     case Failure::kWrongVersion:
         if (o.readFailed) {
             r->headline =
                 "The port " + c.portName + " failed while the boot loader's version was read.";
+            TellLineError(o, r);
             r->advice.push_back("Check the cable and the adapter, then run the update again.");
         } else {
             r->headline = "Invalid version response from " + std::string(kDevice) + on + ": " +
@@ -182,14 +197,12 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
     case Failure::kNoAnswer:
         r->headline = "Firmware update failed " + WhereInFile(o) + ": " + kDevice +
                       " did not send " + AwaitedName(o.awaited) + " within 2 s.";
-        if (o.awaited == Awaited::kReady) {
-            AdviseOnSilence(c, r);
-        }
         break;
     case Failure::kWrongAnswer:
         if (o.readFailed) {
             r->headline = "Firmware update failed " + WhereInFile(o) + ": the port " + c.portName +
                           " failed while " + AwaitedName(o.awaited) + " was awaited.";
+            TellLineError(o, r);
             r->advice.push_back("Check that the adapter is still plugged in.");
         } else {
             r->headline = "Firmware update failed " + WhereInFile(o) + ": " + kDevice + " sent " +
@@ -238,6 +251,13 @@ std::string SignalName(int signalNumber) {
     return "signal " + std::to_string(signalNumber);
 }
 
+int RowsAccepted(const Outcome& o) {
+    const bool unconfirmed =
+        !o.ok() && (o.stage == Stage::kAwaitingXoff || o.stage == Stage::kAwaitingLineComplete ||
+                    o.stage == Stage::kAwaitingFileComplete);
+    return o.rowsSent > 0 && unconfirmed ? o.rowsSent - 1 : o.rowsSent;
+}
+
 int ExitCodeOf(const Outcome& o, int stopSignal) {
     switch (o.failure) {
     case Failure::kNone:
@@ -276,6 +296,9 @@ OutcomeReport DescribeOutcome(const Outcome& o, const RunContext& c) {
         DescribeFailure(o, c, &r);
     }
     r.deviceState = DeviceStateWords(o);
+    if (o.device == DeviceState::kUnknown) {
+        AdviseOnUnknownState(c, &r);
+    }
     return r;
 }
 

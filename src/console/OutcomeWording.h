@@ -31,6 +31,10 @@ struct OutcomeReport {
 
 OutcomeReport DescribeOutcome(const update::Outcome& outcome, const RunContext& context);
 
+// The rows the device confirmed: those sent, less the last when its confirmation was awaited
+// and did not come.
+int RowsAccepted(const update::Outcome& outcome);
+
 // The exit code of an outcome alone (a stopped update: 128 + the signal).
 int ExitCodeOf(const update::Outcome& outcome, int stopSignal);
 

@@ -1,6 +1,9 @@
 // Reading the firmware package: the description file's two lines and the HEX file they name.
 #include "console/Package.h"
 
+#include <cstdio>
+
+#include "console/Sha256.h"
 #include "console/Text.h"
 #include "fw/TextFile.h"
 
@@ -37,12 +40,33 @@ Package ReadPackage(const std::string& folderPrefix, const FileProblem& whyUnrea
         return p;
     }
     p.hexPath = folderPrefix + p.hexName;
-    fw::TextFile hex;
-    if (!hex.Open(p.hexPath)) {
-        p.problem = Package::Problem::kHexUnreadable;
-        p.reason = whyUnreadable(p.hexPath);
+    bool tooLarge = false;
+    if (!ReadWholeFile(p.hexPath, kMaxHexFileBytes, &p.hexText, &tooLarge)) {
+        p.problem = tooLarge ? Package::Problem::kHexTooLarge : Package::Problem::kHexUnreadable;
+        p.reason = tooLarge ? std::string() : whyUnreadable(p.hexPath);
+        p.hexText.clear();
+        return p;
     }
+    p.hexSha256 = Sha256Hex(p.hexText);
     return p;
+}
+
+bool ReadWholeFile(const std::string& path, std::size_t limit, std::string* bytes, bool* tooLarge) {
+    bytes->clear();
+    *tooLarge = false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    char buffer[65536];
+    std::size_t n = 0;
+    while (bytes->size() <= limit && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        bytes->append(buffer, n);
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    *tooLarge = bytes->size() > limit;
+    return !failed && !*tooLarge;
 }
 
 std::string DescribePackageProblem(const Package& p) {
@@ -63,6 +87,10 @@ std::string DescribePackageProblem(const Package& p) {
                " (the HEX file's name) is empty";
     case Package::Problem::kHexUnreadable:
         return "cannot read the firmware HEX file " + Quoted(p.hexPath) + ": " + p.reason;
+    case Package::Problem::kHexTooLarge:
+        return "the firmware HEX file " + Quoted(p.hexPath) + " is larger than " +
+               std::to_string(kMaxHexFileBytes >> 20) +
+               " MiB: no firmware of the Keystrand SM is, so it is not one";
     }
     return std::string();
 }

@@ -53,6 +53,13 @@ public:
     // denied", "a folder, not a file".
     virtual std::string whyUnreadable(const std::string& path) = 0;
 
+    // This machine's name, for the records.
+    virtual std::string hostName() = 0;
+    // Appends the text to the file (made when missing) in one write, flushed to the disk before
+    // it returns, so that several programs may append to one file and none leaves half a line;
+    // false, with the system's reason, when it cannot.
+    virtual bool appendLine(const std::string& path, const std::string& text, std::string* why) = 0;
+
     // Whether the stream is an interactive terminal, and its width in columns (0: unknown).
     virtual bool isTerminal(std::FILE* stream) = 0;
     virtual int terminalWidth(std::FILE* stream) = 0;

@@ -29,13 +29,22 @@ constexpr int kWordColumns = 11;
 
 } // namespace
 
-PrefixedLines::PrefixedLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names)
-    : m_out(out), m_err(err), m_prefixes(Padded(names, ":")) {}
+PrefixedLines::PrefixedLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names,
+                             std::function<int()> width)
+    : m_out(out), m_err(err), m_prefixes(Padded(names, ":")), m_width(std::move(width)) {}
 
 void PrefixedLines::writeLines(const PortBoard::Snapshot& snapshot) {
+    const int width = m_width();
     for (const PortBoard::Line& line : snapshot.lines) {
         std::FILE* to = line.toErr ? m_err : m_out;
-        std::fputs((m_prefixes.at(line.port) + " " + line.text + "\n").c_str(), to);
+        const std::string& prefix = m_prefixes.at(line.port);
+        const int indent = Columns(prefix) + 1;
+        std::string text = width > indent + 20 ? Wrapped(line.text, width - indent) : line.text;
+        for (std::string::size_type at = text.find('\n'); at != std::string::npos;
+             at = text.find('\n', at + 1)) {
+            text.insert(at + 1, static_cast<std::size_t>(indent), ' ');
+        }
+        std::fputs((prefix + " " + text + "\n").c_str(), to);
         std::fflush(to);
     }
     if (snapshot.droppedLines > 0) {
@@ -53,7 +62,7 @@ void PrefixedLines::show(const PortBoard::Snapshot& snapshot) {
 
 LiveLines::LiveLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names,
                      std::function<int()> width)
-    : PrefixedLines(out, err, names), m_names(Padded(names, "")), m_width(std::move(width)) {}
+    : PrefixedLines(out, err, names, std::move(width)), m_names(Padded(names, "")) {}
 
 const char* LiveLines::StateWord(const PortBoard::PortState& state) {
     if (state.finished) {

@@ -17,11 +17,13 @@ public:
     virtual void show(const PortBoard::Snapshot& snapshot) = 0;
 };
 
-// Whole lines for a pipe or a file: "COM1 (/dev/ttyUSB0): Row 3 of 30 (10%)", the names padded
-// so that the texts line up.
+// Whole lines, "/dev/ttyUSB0: Row 3 of 30 (10%)", the names padded so that the texts line up.
+// Where width gives the terminal's columns, a text that does not fit is broken between words,
+// its further lines under its first; 0: lines as they are (a pipe or a file).
 class PrefixedLines : public PortScreen {
 public:
-    PrefixedLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names);
+    PrefixedLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names,
+                  std::function<int()> width);
     void show(const PortBoard::Snapshot& snapshot) override;
 
 protected:
@@ -32,6 +34,7 @@ protected:
     std::FILE* m_out;
     std::FILE* m_err;
     std::vector<std::string> m_prefixes;
+    std::function<int()> m_width;
 };
 
 // On a terminal: the ports' lines scroll above a block of one live line per port, "COM1
@@ -53,7 +56,6 @@ public:
 
 private:
     std::vector<std::string> m_names;
-    std::function<int()> m_width;
     std::string m_block; // the live lines as last drawn
     int m_blockLines = 0;
 };

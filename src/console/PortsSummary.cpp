@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "console/ExitCodes.h"
+#include "console/Text.h"
 
 namespace console {
 
@@ -47,7 +48,7 @@ int WorstExitCode(const std::vector<int>& codes) {
     return worst;
 }
 
-std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports) {
+std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int columns) {
     std::vector<std::vector<std::string>> cells = {{"Port", "Rows", "Time", "Outcome"}};
     std::vector<int> codes;
     int updated = 0;
@@ -65,13 +66,27 @@ std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports) {
         }
     }
     std::vector<std::string> lines;
+    const std::size_t indent = widths[0] + widths[1] + widths[2] + 6;
     for (const auto& row : cells) {
-        lines.push_back(Padded(row[0], widths[0] + 2) + Padded(row[1], widths[1] + 2) +
-                        Padded(row[2], widths[2] + 2) + row[3]);
+        const int room = columns - static_cast<int>(indent);
+        std::string outcome = room >= 20 ? Wrapped(row[3], room) : row[3];
+        for (std::string::size_type at = outcome.find('\n'); at != std::string::npos;
+             at = outcome.find('\n', at + 1)) {
+            outcome.insert(at + 1, indent, ' ');
+        }
+        std::string line = Padded(row[0], widths[0] + 2) + Padded(row[1], widths[1] + 2) +
+                           Padded(row[2], widths[2] + 2) + outcome;
+        std::string::size_type end = 0;
+        while ((end = line.find('\n')) != std::string::npos) {
+            lines.push_back(line.substr(0, end));
+            line.erase(0, end + 1);
+        }
+        lines.push_back(line);
     }
-    lines.push_back(std::to_string(updated) + " of " + std::to_string(ports.size()) +
-                    (ports.size() == 1 ? " device" : " devices") + " updated; exit code " +
-                    std::to_string(WorstExitCode(codes)) + ".");
+    lines.push_back(Wrapped(std::to_string(updated) + " of " + std::to_string(ports.size()) +
+                                (ports.size() == 1 ? " device" : " devices") +
+                                " updated; exit code " + std::to_string(WorstExitCode(codes)) + ".",
+                            columns));
     return lines;
 }
 

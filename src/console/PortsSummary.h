@@ -29,7 +29,9 @@ int WorstExitCode(const std::vector<int>& codes);
 // A header and one row per port, the outcome last since it is the longest:
 //   Port          Rows    Time    Outcome
 //   /dev/ttyUSB0  13/13   0.8 s   The Keystrand SM firmware has been successfully updated.
-// then "3 of 4 devices updated; exit code 6."
-std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports);
+// then "3 of 4 devices updated; exit code 6." Rows are those the device confirmed. With the
+// terminal's columns given, an outcome that does not fit goes on under its column, broken
+// between words; 0: each row on one line.
+std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int columns = 0);
 
 } // namespace console

@@ -2,6 +2,7 @@
 #include "console/RunView.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "console/Text.h"
 
@@ -24,21 +25,31 @@ std::string MinutesSeconds(DWORD seconds) {
 // its place. Both take the same columns, so that the bar keeps its length.
 constexpr int kStateColumns = 28;
 
-std::string State(const RunView::Progress& p) {
+// The figures after the row count, the most needed first: percentage, rate, time left; or how
+// long the device has been silent, in a long and a short form.
+std::vector<std::string> Figures(const RunView::Progress& p) {
     if (p.waitedMs >= 1000) {
-        return PaddedRight(std::string("waiting for the device") + Ellipsis() + " " +
-                               std::to_string(p.waitedMs / 1000) + " s",
-                           kStateColumns);
+        const std::string seconds = std::to_string(p.waitedMs / 1000) + " s";
+        return {std::string("waiting for the device") + Ellipsis() + " " + seconds,
+                "silent " + seconds};
     }
-    std::string rate = "-- rows/s  --:-- left";
+    std::string rate = "-- rows/s";
+    std::string left = "--:-- left";
     const DWORD ms = p.now - p.firstRowTick;
     if (p.row >= 2 && ms > 0) {
         const double perSecond = (p.row - 1) * 1000.0 / ms;
-        const DWORD left = static_cast<DWORD>((p.total - p.row) / perSecond + 0.5);
-        rate = std::to_string(static_cast<long>(perSecond + 0.5)) + " rows/s  " +
-               MinutesSeconds(left) + " left";
+        rate = std::to_string(static_cast<long>(perSecond + 0.5)) + " rows/s";
+        left = MinutesSeconds(static_cast<DWORD>((p.total - p.row) / perSecond + 0.5)) + " left";
     }
-    return PaddedRight(Percent(p.row, p.total) + "  " + rate, kStateColumns);
+    return {Percent(p.row, p.total), rate, left};
+}
+
+// The figures joined, all of them ("  25%  52 rows/s  0:05 left"), or while the device is
+// silent its long form only; padded to the same columns either way, so that a bar before them
+// keeps its length.
+std::string State(const RunView::Progress& p) {
+    const std::vector<std::string> f = Figures(p);
+    return PaddedRight(p.waitedMs >= 1000 ? f[0] : f[0] + "  " + f[1] + "  " + f[2], kStateColumns);
 }
 
 std::string OneDecimal(double value) {
@@ -54,6 +65,7 @@ RunView::RunView(std::FILE* out, fw::Clock& clock)
 
 void RunView::packageChecked(const update::HexFileSummary& summary) {
     m_dataBytes = summary.dataBytes;
+    m_progress.total = summary.rows; // shown while the device is awaited, before any row
 }
 
 void RunView::modemStatus(bool statusRead, bool dsrOn) {
@@ -130,8 +142,8 @@ std::string RunView::Summary(int rows, long dataBytes, DWORD elapsedMs) {
            OneDecimal(seconds) + " s, " + std::to_string(rate) + " rows/s";
 }
 
-BarView::BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width)
-    : RunView(out, clock), m_width(std::move(width)) {}
+BarView::BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width, bool eraseToEnd)
+    : RunView(out, clock), m_width(std::move(width)), m_eraseToEnd(eraseToEnd) {}
 
 std::string BarView::BarLine(const Progress& p, int width) {
     if (width <= 0) {
@@ -145,18 +157,29 @@ std::string BarView::BarLine(const Progress& p, int width) {
         std::string(count.size() < 2 * total.size() + 1 ? 2 * total.size() + 1 - count.size() : 0,
                     ' ') +
         count;
-    const std::string tail = count + " rows  " + State(p);
+    count += " rows";
+    const std::string tail = count + "  " + State(p);
     const int inside = columns - Columns(tail) - 3;
-    std::string line;
     if (inside >= kNarrowestBar) {
         const int filled =
             p.total > 0 ? static_cast<int>(static_cast<long long>(inside) * p.row / p.total) : 0;
-        line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+        return "[" + std::string(static_cast<std::size_t>(filled), '#') +
                std::string(static_cast<std::size_t>(inside - filled), '.') + "] " + tail;
-    } else {
-        line = tail;
     }
-    // Cut to the width (whole characters), then pad: the line always has the same width.
+    // No room for the bar: the figures that fit whole, the least needed dropped first (the
+    // silent device's long form before its short one).
+    std::vector<std::string> figures = Figures(p);
+    if (p.waitedMs >= 1000) {
+        figures = {Columns(count + "  " + figures[0]) <= columns ? figures[0] : figures[1]};
+    }
+    std::string line = count;
+    for (const std::string& figure : figures) {
+        if (Columns(line + "  " + figure) > columns) {
+            break;
+        }
+        line += "  " + figure;
+    }
+    // Pad to the width (a count too long for it is cut): the line always has the same width.
     return Fitted(line, columns);
 }
 
@@ -175,7 +198,8 @@ void BarView::draw() {
     if (m_drawn && line == m_lastLine) {
         return;
     }
-    write("\r" + line);
+    // After a shrink of the window, what the longer line left beyond the new width goes too.
+    write("\r" + line + (m_eraseToEnd ? "\x1b[K" : ""));
     m_drawn = true;
     m_lastDraw = m_latest.now;
     m_lastLine = line;

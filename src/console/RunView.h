@@ -84,11 +84,13 @@ public:
     // Narrower than this, the bar is left out and the figures stand alone.
     static constexpr int kNarrowestBar = 5;
 
-    // width gives the terminal's columns at the moment (0 when unknown: 80 is taken).
-    BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width);
+    // width gives the terminal's columns at the moment (0 when unknown: 80 is taken);
+    // eraseToEnd: the terminal takes "ESC [ K", which erases the rest of the line.
+    BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width, bool eraseToEnd = false);
 
     // The bar line for a width, without the carriage return: exactly width - 1 columns, so
-    // that it never wraps.
+    // that it never wraps. Narrower, the bar goes first, then the time left, the rate and the
+    // percentage, each whole.
     static std::string BarLine(const Progress& progress, int width);
 
 private:
@@ -98,6 +100,7 @@ private:
     void draw();
 
     std::function<int()> m_width;
+    bool m_eraseToEnd;
     bool m_drawn = false;
     DWORD m_lastDraw = 0;
     std::string m_lastLine;

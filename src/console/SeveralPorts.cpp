@@ -27,6 +27,7 @@
 #include "console/PortViews.h"
 #include "console/PortsSummary.h"
 #include "console/Text.h"
+#include "console/UpdateJob.h"
 #include "console/UpdateRun.h"
 #include "update/HexFileCheck.h"
 
@@ -70,140 +71,119 @@ bool MakeFolder(const std::string& path) {
 }
 
 // One update, on its own thread: its outcome for the board and the table.
-PortSummary RunOnePort(UpdateRun& run, const RunRequest& request, PortBoard& board,
-                       std::size_t index, fw::Clock& clock) {
+PortSummary RunOnePort(UpdateRun& run, const UpdateJob& job, PortBoard& board, std::size_t index,
+                       RunResult* result) {
     PortSummary s;
-    s.name = Escaped(request.port);
-    s.totalRows = request.checkedPackage != nullptr ? request.checkedPackage->rows : 0;
-    const DWORD start = clock.getTickCount();
+    s.name = Escaped(run.port());
+    s.totalRows = job.checked.rows;
     std::vector<std::string> report;
     try {
-        const RunResult result = run.run(request);
-        s.exitCode = result.report.exitCode;
-        s.outcome = result.report.headline;
-        s.rowsSent = result.outcome.rowsSent;
-        s.totalRows = result.outcome.totalRows;
-        report = result.report.Lines();
+        *result = job.refused ? run.refused(job.refusal) : run.run(job.package, job.checked);
+        s.exitCode = result->report.exitCode;
+        s.outcome = result->report.headline;
+        s.rowsSent = RowsAccepted(result->outcome);
+        s.elapsedMs = result->elapsedMs;
+        s.ran = !job.refused;
+        report = result->report.Lines();
     } catch (const std::exception& e) {
         s.exitCode = kExitOther;
         s.outcome = std::string("The update ended on an error of the program: ") + e.what() + ".";
+        result->report.exitCode = kExitOther;
+        result->report.headline = s.outcome;
         report = {s.outcome};
     }
-    s.elapsedMs = fw::TicksSince(clock, start);
-    board.finished(index, s, report);
+    if (!job.refused) {
+        board.finished(index, s, report);
+    }
     return s;
 }
 
 } // namespace
 
 int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, std::FILE* err) {
-    Package package;
-    if (!ReadUsablePackage(options, platform, out, err, &package)) {
-        Say(err, kNothingSent);
-        return kExitPackage;
+    UpdateJob job;
+    const int prepared = PrepareJob(options, platform, out, err, &job);
+    if (prepared != kExitSuccess) {
+        return prepared;
     }
-    const PortChoice chosen = ChoosePorts(options, platform);
-    if (chosen.ports.empty()) {
-        Say(err, std::string(kProgram) + ": " + chosen.problem);
-        return chosen.exitCode;
-    }
-
-    // Checked once for all, and held from the check to the end, shared with these updates only:
-    // another process's update cannot take the file meanwhile.
-    fw::TextFile hexFile(&fw::SharedReadFiles());
-    if (!hexFile.Open(package.hexPath)) {
-        package.problem = Package::Problem::kHexUnreadable;
-        package.reason = platform.whyUnreadable(package.hexPath);
-        Say(err, std::string(kProgram) + ": " + DescribePackageProblem(package) + ".");
-        Say(err, kNothingSent);
-        return kExitPackage;
-    }
-    const update::HexFileSummary checked = update::CheckHexRows(hexFile);
-    if (!checked.ok()) {
-        // As an update of one device says it.
-        update::Outcome refused;
-        refused.failure = update::Failure::kPackage;
-        refused.package = checked.problem;
-        RunContext context;
-        context.hexName = package.hexName;
-        const OutcomeReport report = DescribeOutcome(refused, context);
-        for (const std::string& line : report.Lines()) {
-            Say(err, line);
-        }
-        return report.exitCode;
-    }
-
-    const std::size_t count = chosen.ports.size();
+    const std::size_t count = job.ports.size();
     PortBoard board(count);
     const bool live = platform.isTerminal(out) && platform.enableCursorMovement(out);
     std::vector<std::string> names;
-    std::vector<RunRequest> requests(count);
     std::vector<std::unique_ptr<RunView>> views;
     std::vector<std::unique_ptr<UpdateRun>> runs;
     if (!options.trace.empty() && !MakeFolder(options.trace)) {
         const int error = errno;
-        Say(err, std::string(kProgram) + ": cannot make the trace folder " + Quoted(options.trace) +
-                     ": " + std::strerror(error));
+        Say(platform, err,
+            std::string(kProgram) + ": cannot make the trace folder " + Quoted(options.trace) +
+                ": " + std::strerror(error));
         return kExitUsage;
     }
     const std::vector<std::string> traces =
         options.trace.empty() ? std::vector<std::string>()
-                              : TraceNames(platform.folderPrefix(options.trace), chosen.ports);
+                              : TraceNames(platform.folderPrefix(options.trace), job.ports);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string& port = chosen.ports[i];
+        const std::string& port = job.ports[i];
         names.push_back(Escaped(port));
-        RunRequest& r = requests[i];
-        r.port = port;
-        r.hexPath = package.hexPath;
-        r.hexName = package.hexName;
-        r.files = &fw::SharedReadFiles();
-        r.checkedPackage = &checked;
         if (live) {
             views.push_back(std::make_unique<LivePortView>(board, i, out, platform.clock()));
         } else {
             views.push_back(std::make_unique<LinePortView>(board, i, out, platform.clock()));
         }
+        views.back()->packageChecked(job.checked);
         runs.push_back(std::make_unique<UpdateRun>(platform, *views.back(), port));
-        if (!traces.empty() &&
-            !runs.back()->traceTo(
-                traces[i], TraceHeader(r, platform.describePort(port), VersionText(kProgram)))) {
-            const int error = errno; // from the trace file's creation
-            Say(err, std::string(kProgram) + ": cannot create the trace file " + Quoted(traces[i]) +
-                         ": " + std::strerror(error));
+        if (!traces.empty() && !StartTrace(*runs.back(), traces[i], err)) {
             return kExitUsage;
         }
+    }
+
+    std::vector<RunResult> results(count);
+    std::vector<PortSummary> summaries(count);
+    if (job.refused) {
+        // Said once, in the words of one update; each port's trace and record say it too.
+        OutcomeReport told = job.refusal;
+        told.deviceState = kNothingSent;
+        for (const std::string& line : told.Lines()) {
+            Say(platform, err, line);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            summaries[i] = RunOnePort(*runs[i], job, board, i, &results[i]);
+        }
+        return FinishJob(options, platform, job, results, job.refusal.exitCode, out, err);
     }
 
     std::string list;
     for (const std::string& name : names) {
         list += (list.empty() ? "" : ", ") + name;
     }
-    Say(out, "Updating " + std::to_string(count) + " Keystrand SM " +
-                 (count == 1 ? "device" : "devices at once") + ": " + list);
+    Say(platform, out,
+        "Updating " + std::to_string(count) + " Keystrand SM " +
+            (count == 1 ? "device" : "devices at once") + ": " + list);
     std::fflush(out);
-
-    std::vector<PortSummary> results(count);
     {
         std::vector<std::thread> threads;
         for (std::size_t i = 0; i < count; ++i) {
             try {
-                threads.emplace_back([&, i] {
-                    results[i] = RunOnePort(*runs[i], requests[i], board, i, platform.clock());
-                });
+                threads.emplace_back(
+                    [&, i] { summaries[i] = RunOnePort(*runs[i], job, board, i, &results[i]); });
             } catch (const std::system_error&) {
-                results[i].name = names[i];
-                results[i].exitCode = kExitOther;
-                results[i].outcome = "Not updated: the system gave no thread for its update.";
-                results[i].ran = false;
-                board.finished(i, results[i], {results[i].outcome});
+                summaries[i].name = names[i];
+                summaries[i].exitCode = kExitOther;
+                summaries[i].outcome = "Not updated: the system gave no thread for its update.";
+                summaries[i].ran = false;
+                results[i].report.exitCode = kExitOther;
+                results[i].report.headline = summaries[i].outcome;
+                board.finished(i, summaries[i], {summaries[i].outcome});
             }
         }
         std::unique_ptr<PortScreen> screen;
+        const auto width = [&platform, out] { return platform.terminalWidth(out); };
         if (live) {
-            screen = std::make_unique<LiveLines>(
-                out, err, names, [&platform, out] { return platform.terminalWidth(out); });
+            screen = std::make_unique<LiveLines>(out, err, names, width);
         } else {
-            screen = std::make_unique<PrefixedLines>(out, err, names);
+            screen = std::make_unique<PrefixedLines>(out, err, names, [&platform, out, width] {
+                return platform.isTerminal(out) ? width() : 0;
+            });
         }
         for (;;) {
             const PortBoard::Snapshot snapshot = board.take();
@@ -219,14 +199,15 @@ int RunSeveralPorts(const Options& options, Platform& platform, std::FILE* out, 
     }
 
     std::vector<int> codes;
-    for (const PortSummary& r : results) {
+    for (const PortSummary& r : summaries) {
         codes.push_back(r.exitCode);
     }
-    Say(out, "");
-    for (const std::string& line : SummaryTable(results)) {
-        Say(out, line);
+    Say(platform, out, "");
+    const int columns = platform.isTerminal(out) ? platform.terminalWidth(out) : 0;
+    for (const std::string& line : SummaryTable(summaries, columns)) {
+        std::fprintf(out, "%s\n", line.c_str());
     }
-    return WorstExitCode(codes);
+    return FinishJob(options, platform, job, results, WorstExitCode(codes), out, err);
 }
 
 } // namespace console

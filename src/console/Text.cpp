@@ -2,6 +2,11 @@
 #include "console/Text.h"
 
 #include <cstdio>
+#include <cstring>
+
+#ifndef _WIN32
+#include <langinfo.h>
+#endif
 
 namespace console {
 
@@ -145,7 +150,9 @@ const char* Ellipsis() {
 #ifdef _WIN32
     return "..."; // the console's code page may have no ellipsis
 #else
-    return "\xE2\x80\xA6";
+    // The locale's character set, as the program's start took it from the environment.
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? "\xE2\x80\xA6" : "...";
 #endif
 }
 

@@ -25,7 +25,8 @@ std::string PaddedRight(const std::string& text, int columns);
 // stands alone); lines it already has are kept. columns <= 0: the text as it is.
 std::string Wrapped(const std::string& text, int columns);
 
-// The ellipsis of this program's output.
+// The ellipsis of this program's output: "…" where the locale's character set is UTF-8, else
+// "...".
 const char* Ellipsis();
 
 } // namespace console

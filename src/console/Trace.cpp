@@ -44,6 +44,13 @@ bool Trace::startLog(const std::string& path, const std::string& header) {
     return true;
 }
 
+void Trace::note(const std::string& line) {
+    if (m_log != nullptr) {
+        std::fprintf(m_log, "# %s\n", line.c_str());
+        std::fflush(m_log);
+    }
+}
+
 void Trace::endLog(const std::string& outcome) {
     if (m_log == nullptr) {
         return;

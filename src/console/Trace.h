@@ -28,6 +28,8 @@ public:
     // Creates (or empties) the log file and writes the header lines, each prefixed with "# ";
     // false when the file cannot be written.
     bool startLog(const std::string& path, const std::string& header);
+    // One more line of the header, "# " and the line; what it says must be printable already.
+    void note(const std::string& line);
     // The last line: "# outcome: ..."; the log is closed.
     void endLog(const std::string& outcome);
 

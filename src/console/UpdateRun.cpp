@@ -24,21 +24,16 @@ std::string Now() {
 
 } // namespace
 
-std::string TraceHeader(const RunRequest& request, const std::string& device,
-                        const std::string& version) {
-    return version + " trace, " + Now() + "\n" + "port " + Escaped(request.port) +
-           (device.empty() ? "" : " = " + Escaped(device)) + "\n" + "HEX file " +
-           Escaped(request.hexPath) + "\n" +
-           "line 9600 8N1 to the application firmware, 115200 8N1 to the boot loader";
-}
-
 UpdateRun::UpdateRun(Platform& platform, RunView& view, const std::string& port)
-    : m_platform(platform), m_view(view), m_line(platform.makeLine(port)) {}
+    : m_platform(platform), m_view(view), m_port(port), m_line(platform.makeLine(port)) {}
 
 UpdateRun::~UpdateRun() = default;
 
-bool UpdateRun::traceTo(const std::string& path, const std::string& header) {
+bool UpdateRun::traceTo(const std::string& path, const std::string& version) {
     m_trace = std::make_unique<Trace>(*m_line, m_platform.clock());
+    const std::string device = m_platform.describePort(m_port);
+    const std::string header = version + " trace, " + Now() + "\nport " + Escaped(m_port) +
+                               (device.empty() ? "" : " = " + Escaped(device));
     if (!m_trace->startLog(path, header)) {
         m_trace.reset();
         return false;
@@ -46,33 +41,52 @@ bool UpdateRun::traceTo(const std::string& path, const std::string& header) {
     return true;
 }
 
-RunResult UpdateRun::run(const RunRequest& request) {
+RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& checked) {
+    RunResult result;
+    result.started = std::time(nullptr);
+    const DWORD start = m_platform.clock().getTickCount();
+    if (m_trace) {
+        m_trace->note("HEX file " + Escaped(package.hexPath) + ", " +
+                      std::to_string(package.hexText.size()) + " bytes, " +
+                      std::to_string(checked.rows) + " rows, SHA-256 " + package.hexSha256);
+        m_trace->note("line 9600 8N1 to the application firmware, 115200 8N1 to the boot loader");
+    }
     serial::Line& line = m_trace ? static_cast<serial::Line&>(*m_trace) : *m_line;
     BlockingWaits waits(
         m_platform.clock(), [] { return StopSignal() != 0; }, [this] { m_view.idle(); });
     update::UpdateSession session(line, waits, m_view);
-    update::FirmwarePackage package;
-    package.hexPath = request.hexPath;
-    package.files = request.files;
-    package.checked = request.checkedPackage;
-
-    RunResult result;
-    result.outcome = session.Run(package);
+    update::FirmwarePackage firmware;
+    firmware.hexPath = package.hexPath;
+    firmware.hexText = &package.hexText;
+    firmware.checked = &checked;
+    result.outcome = session.Run(firmware);
     m_view.finish(result.outcome.ok());
 
     RunContext context;
-    context.portName = Escaped(request.port); // a path may hold any byte
-    context.hexName = request.hexName;
+    context.portName = Escaped(m_port); // a path may hold any byte
+    context.hexName = package.hexName;
     context.modemStatusRead = m_view.modemStatusRead();
     context.dsrOn = m_view.dsrOn();
     context.stopSignal = StopSignal();
     if (result.outcome.failure == update::Failure::kPortOpen) {
-        context.openAdvice = m_platform.openAdvice(request.port, result.outcome.openError);
+        context.openAdvice = m_platform.openAdvice(m_port, result.outcome.openError);
     }
     result.report = DescribeOutcome(result.outcome, context);
+    result.elapsedMs = fw::TicksSince(m_platform.clock(), start);
     if (m_trace) {
         m_trace->endLog(result.report.headline + " (exit code " +
                         std::to_string(result.report.exitCode) + ")");
+    }
+    return result;
+}
+
+RunResult UpdateRun::refused(const OutcomeReport& report) {
+    RunResult result;
+    result.started = std::time(nullptr);
+    result.outcome.failure = update::Failure::kPackage;
+    result.report = report;
+    if (m_trace) {
+        m_trace->endLog(report.headline + " (exit code " + std::to_string(report.exitCode) + ")");
     }
     return result;
 }

@@ -1,4 +1,5 @@
 // keystrand-update's entry point: read the command line, set up this machine's services, run.
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "console/StopSignal.h"
 
 int main(int argc, char** argv) {
+    // The character set of the user's locale decides how the output may spell an ellipsis.
+    std::setlocale(LC_CTYPE, "");
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     console::Options options;
     std::string error;

@@ -74,13 +74,29 @@ bool TextFile::Open(const std::string& path) {
     return m_file != nullptr;
 }
 
+bool TextFile::OpenText(const std::string& text) {
+    Close();
+    m_text = &text;
+    m_position = 0;
+    m_atEnd = false;
+    m_readFailed = false;
+    return true;
+}
+
 int TextFile::NextByte() {
     if (m_atEnd) {
         return EOF;
     }
-    const int c = std::fgetc(m_file);
-    if (c == EOF && std::ferror(m_file) != 0) {
-        m_readFailed = true;
+    int c = EOF;
+    if (m_text != nullptr) {
+        if (m_position < m_text->size()) {
+            c = static_cast<unsigned char>((*m_text)[m_position++]);
+        }
+    } else {
+        c = std::fgetc(m_file);
+        if (c == EOF && std::ferror(m_file) != 0) {
+            m_readFailed = true;
+        }
     }
     if (c == EOF || c == kCtrlZ) {
         m_atEnd = true;
@@ -98,7 +114,7 @@ bool TextFile::ReadString(std::string& line, std::size_t maxLength, bool* trunca
     if (truncated != nullptr) {
         *truncated = false;
     }
-    if (m_file == nullptr) {
+    if (!IsOpen()) {
         return false;
     }
     bool any = false;
@@ -121,7 +137,12 @@ bool TextFile::ReadString(std::string& line, std::size_t maxLength, bool* trunca
                 return true;
             }
             if (next != EOF) {
-                std::ungetc(next, m_file); // a lone CR stays in the line
+                // A lone CR stays in the line; what follows it is read again.
+                if (m_text != nullptr) {
+                    m_position--;
+                } else {
+                    std::ungetc(next, m_file);
+                }
             } else if (m_readFailed) {
                 line.clear();
                 return false;
@@ -136,7 +157,10 @@ bool TextFile::ReadString(std::string& line, std::size_t maxLength, bool* trunca
 }
 
 void TextFile::SeekToBegin() {
-    if (m_file != nullptr) {
+    if (m_text != nullptr) {
+        m_position = 0;
+        m_atEnd = false;
+    } else if (m_file != nullptr) {
         std::clearerr(m_file);
         m_readFailed = std::fseek(m_file, 0, SEEK_SET) != 0;
         m_atEnd = m_readFailed;
@@ -144,6 +168,7 @@ void TextFile::SeekToBegin() {
 }
 
 void TextFile::Close() {
+    m_text = nullptr;
     if (m_file != nullptr) {
         std::fclose(m_file);
         m_file = nullptr;

@@ -48,7 +48,10 @@ public:
 
     // FALSE when the file cannot be opened for reading, or another process holds it.
     bool Open(const std::string& path);
-    bool IsOpen() const { return m_file != nullptr; }
+    // Reads the text held in memory instead of a file, with the same line rules; the text must
+    // stay as it is until Close. It has no modification time.
+    bool OpenText(const std::string& text);
+    bool IsOpen() const { return m_file != nullptr || m_text != nullptr; }
     // Empties line, then reads the next line into it without its line end. FALSE when the end of
     // the text came before any character of the line, or when reading failed (ReadFailed tells
     // the two apart: a line cut short by a failure is not handed out).
@@ -72,6 +75,8 @@ private:
     int NextByte();
     FileOpener& m_opener;
     std::FILE* m_file = nullptr;
+    const std::string* m_text = nullptr; // the text read instead of a file
+    std::size_t m_position = 0;          // in m_text
     bool m_atEnd = false;
     bool m_readFailed = false;
 };

@@ -56,6 +56,7 @@ Outcome UpdateSession::EnterBootLoader() {
         count++;
         if (count == kIdentityReplyLength &&
             std::memcmp(reply, kIdentityPrefix, kIdentityPrefixLength) == 0) {
+            m_facts.identity.assign(reply, kIdentityReplyLength);
             break;
         }
     }

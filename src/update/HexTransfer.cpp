@@ -35,8 +35,11 @@ Outcome UpdateSession::ReadVersion() {
         if (result == WaitResult::kReadFailed) {
             Outcome outcome = failedWith(Failure::kWrongVersion);
             outcome.readFailed = true;
+            outcome.lineError = m_line.lastError();
             return outcome;
         }
+        // Something answered the request: a boot loader, which may erase its flash now.
+        m_facts.device = DeviceState::kIncomplete;
         if (c == kCarriageReturn) {
             break;
         }
@@ -48,7 +51,8 @@ Outcome UpdateSession::ReadVersion() {
     if (count != kVersionLength || std::memcmp(version, kExpectedVersion, kVersionLength) != 0) {
         return failedWith(Failure::kWrongVersion);
     }
-    m_observer.bootLoaderVersion(std::string(version, kVersionLength));
+    m_facts.bootLoaderVersion.assign(version, kVersionLength);
+    m_observer.bootLoaderVersion(m_facts.bootLoaderVersion);
     return Succeeded();
 }
 
@@ -60,8 +64,9 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
     // Whatever the boot loader said by itself before it is asked is no part of its reply.
     m_line.purgeInput();
     Send(kIdentificationRequest);
-    // An identified boot loader may erase its flash at once.
-    m_facts.device = DeviceState::kIncomplete;
+    // A boot loader that hears its request may erase its flash at once; until something answers,
+    // nobody knows whether one heard it.
+    m_facts.device = DeviceState::kUnknown;
 
     Outcome failure = ReadVersion();
     if (!failure.ok()) {
@@ -72,7 +77,8 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
     }
 
     fw::TextFile hexFile(package.files);
-    if (!hexFile.Open(package.hexPath)) {
+    if (package.hexText != nullptr ? !hexFile.OpenText(*package.hexText)
+                                   : !hexFile.Open(package.hexPath)) {
         return Failed(Failure::kHexOpen);
     }
     // The file may have changed since it was checked: it is checked again as it is counted.

@@ -49,7 +49,11 @@ enum class Failure {
 enum class DeviceState {
     kUnchanged,        // nothing reached the boot loader: the firmware is as it was
     kRestartRequested, // told to restart into its boot loader; its firmware is unchanged
-    kIncomplete,       // the boot loader was spoken to: the firmware may be erased or partial
+    // The boot loader's identification request went out and nothing answered: a boot loader
+    // that heard it may have erased its flash; an application firmware (a line without DSR
+    // gave no sign of it) has not changed.
+    kUnknown,
+    kIncomplete, // the boot loader answered: the firmware may be erased or partial
     kUpdated,
 };
 
@@ -57,15 +61,18 @@ struct Outcome {
     Failure failure = Failure::kNone;
     Stage stage = Stage::kCheckingPackage; // where the update ended
     Awaited awaited = Awaited::kNothing;
-    bool readFailed = false;   // the wrong answer was a read that gave no character
-    char received = 0;         // the wrong answer's character
-    std::string reply;         // kWrongVersion: the reply received (at most 100 characters);
-                               // kNoIdentity: the characters received (at most 25)
-    fw::SystemError openError; // kPortOpen
-    HexFileProblem package;    // kPackage, kHexInvalid
-    int rowsSent = 0;          // rows handed to the boot loader
-    int totalRows = 0;         // rows of the file, once counted
-    bool sentAnything = false; // any character was written to the device
+    bool readFailed = false;       // the wrong answer was a read that gave no character
+    char received = 0;             // the wrong answer's character
+    std::string reply;             // kWrongVersion: the reply received (at most 100 characters);
+                                   // kNoIdentity: the characters received (at most 25)
+    fw::SystemError openError;     // kPortOpen
+    fw::SystemError lineError;     // readFailed: why the line failed, as the system says it
+    std::string identity;          // the application firmware's identity reply, when it was valid
+    std::string bootLoaderVersion; // the boot loader's version reply, when it was valid
+    HexFileProblem package;        // kPackage, kHexInvalid
+    int rowsSent = 0;              // rows handed to the boot loader
+    int totalRows = 0;             // rows of the file, once counted
+    bool sentAnything = false;     // any character was written to the device
     DeviceState device = DeviceState::kUnchanged;
 
     bool ok() const { return failure == Failure::kNone; }

@@ -39,6 +39,9 @@ Outcome UpdateSession::HandshakeFailed(WaitResult result, char received, Awaited
         Failed(result == WaitResult::kTimedOut ? Failure::kNoAnswer : Failure::kWrongAnswer);
     outcome.awaited = awaited;
     outcome.readFailed = result == WaitResult::kReadFailed;
+    if (outcome.readFailed) {
+        outcome.lineError = m_line.lastError();
+    }
     outcome.received = received;
     return outcome;
 }
@@ -57,9 +60,16 @@ bool UpdateSession::Expect(char awaited, Awaited which, Stage stage, Outcome* fa
 
 Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
     Enter(Stage::kCheckingPackage);
-    const HexFileSummary summary = package.checked != nullptr
-                                       ? *package.checked
-                                       : CheckHexFile(package.hexPath, package.files);
+    HexFileSummary summary;
+    if (package.checked != nullptr) {
+        summary = *package.checked;
+    } else if (package.hexText != nullptr) {
+        fw::TextFile text;
+        text.OpenText(*package.hexText);
+        summary = CheckHexRows(text);
+    } else {
+        summary = CheckHexFile(package.hexPath, package.files);
+    }
     m_facts.totalRows = summary.rows;
     m_observer.packageChecked(summary);
     if (!summary.ok()) {

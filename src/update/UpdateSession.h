@@ -20,6 +20,9 @@ struct FirmwarePackage {
     // taken instead of reading the file again before the port opens. Null: the session checks.
     // The transfer checks the rows again as it counts them, whatever this says.
     const HexFileSummary* checked = nullptr;
+    // The file's bytes, read once by the face: checked and sent as they are, and the file is
+    // not opened at all. Null: the file at hexPath is read.
+    const std::string* hexText = nullptr;
 };
 
 // Runs on the thread that calls it; every wait goes through the waits seam and is bounded. The

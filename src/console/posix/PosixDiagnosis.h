@@ -6,17 +6,13 @@
 
 namespace console {
 
-// "no such file", "permission denied", "a folder, not a file", "in use by another update"
-// (another process holds its lock: an update reads its HEX file under one), or the system's
-// words.
+// "no such file", "permission denied", "a folder, not a file", "not a regular file", or the
+// system's words.
 std::string WhyFileUnreadable(const std::string& path);
 
-// For a tty that did not open: the group to join when permission was denied, the program that
-// holds it when it is busy, where to look when it does not exist. Empty when nothing helps.
+// For a tty that did not open: when permission was denied, the group to join where that group
+// may use the tty, else who may and how to get access; the program that holds it when it is
+// busy; where to look when it does not exist. Empty when nothing helps.
 std::string TtyOpenAdvice(const std::string& path, const fw::SystemError& error);
-
-// The process that has the device open, as "minicom (process 1234)"; empty when none is found
-// (or it may not be looked at).
-std::string HolderOf(const std::string& path);
 
 } // namespace console

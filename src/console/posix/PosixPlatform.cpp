@@ -1,8 +1,11 @@
 // keystrand-update's services on Linux: ttys by their paths, the steady clock, a settings file.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,6 +83,29 @@ public:
         return folder.back() == '/' ? folder : folder + "/";
     }
     std::string whyUnreadable(const std::string& path) override { return WhyFileUnreadable(path); }
+
+    std::string hostName() override {
+        char name[256] = {};
+        return ::gethostname(name, sizeof name - 1) == 0 ? name : std::string();
+    }
+    bool appendLine(const std::string& path, const std::string& text, std::string* why) override {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            *why = std::strerror(errno);
+            return false;
+        }
+        // The lock keeps whole lines apart where a file system does not make appends atomic.
+        ::flock(fd, LOCK_EX);
+        const bool written =
+            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+            ::fsync(fd) == 0;
+        const int error = errno;
+        ::close(fd);
+        if (!written) {
+            *why = std::strerror(error != 0 ? error : EIO);
+        }
+        return written;
+    }
 
     bool isTerminal(std::FILE* stream) override { return ::isatty(::fileno(stream)) == 1; }
     int terminalWidth(std::FILE* stream) override {

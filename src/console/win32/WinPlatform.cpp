@@ -126,6 +126,31 @@ public:
         }
     }
 
+    std::string hostName() override {
+        char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD size = sizeof name;
+        return ::GetComputerNameA(name, &size) ? name : std::string();
+    }
+    // A handle that may only append: each write goes to the end of the file, whole.
+    bool appendLine(const std::string& path, const std::string& text, std::string* why) override {
+        const HANDLE h =
+            ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *why = fw::win32::WinComm::ErrorFromCode(::GetLastError()).text;
+            return false;
+        }
+        DWORD written = 0;
+        const bool ok =
+            ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size() && ::FlushFileBuffers(h);
+        if (!ok) {
+            *why = fw::win32::WinComm::ErrorFromCode(::GetLastError()).text;
+        }
+        ::CloseHandle(h);
+        return ok;
+    }
+
     bool isTerminal(std::FILE* stream) override { return ::_isatty(::_fileno(stream)) != 0; }
     int terminalWidth(std::FILE* stream) override {
         CONSOLE_SCREEN_BUFFER_INFO info{};

@@ -1,6 +1,8 @@
 // The Linux serial line: termios, an exclusive open, reads that block in the kernel.
 #include "serial/posix/TtyLine.h"
 
+#include "serial/posix/TtyHolders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -143,6 +145,15 @@ bool TtyLine::open(DWORD baud) {
         return fail(error);
     }
     ::ioctl(m_fd, TIOCEXCL);
+    // A program that opened the line before and did not lock it (a terminal program) would
+    // read the device's answers: nothing may be sent while one holds it.
+    const std::string holder = OtherHolderOf(m_path);
+    if (!holder.empty()) {
+        close();
+        m_error = fw::SystemError();
+        m_error.cause = fw::SystemError::Cause::kBusy;
+        return false;
+    }
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(m_fd, TIOCMBIS, &lines); // a pseudo-terminal has no modem lines
     m_buffered = 0;

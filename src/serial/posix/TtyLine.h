@@ -8,7 +8,8 @@ namespace serial::posix {
 
 // The path as given ("/dev/ttyUSB0", "/dev/serial/by-id/...", a link to a pseudo-terminal).
 // While open no other program may open the line: TIOCEXCL keeps out every opener but root, and
-// an exclusive flock keeps out other programs that lock their ports, root's included.
+// an exclusive flock keeps out other programs that lock their ports, root's included. A line
+// that another program holds open already (where /proc shows it) is not opened: it is busy.
 //
 // A read blocks in the kernel: each read(2) waits at most one tenth of a second for the first
 // byte (VMIN 0, VTIME 1) and takes what has come, so a character costs one system call; a wait

@@ -65,6 +65,11 @@ public:
     std::string programDir() override { return m_dir; }
     std::string folderPrefix(const std::string& folder) override { return folder + "/"; }
     std::string whyUnreadable(const std::string&) override { return "no such file"; }
+    std::string hostName() override { return "bench-pc"; }
+    bool appendLine(const std::string&, const std::string& text, std::string*) override {
+        appended += text;
+        return true;
+    }
     bool isTerminal(std::FILE*) override { return false; }
     int terminalWidth(std::FILE*) override { return 0; }
     bool enableCursorMovement(std::FILE*) override { return false; }
@@ -72,6 +77,7 @@ public:
     fw::host::VirtualClock ticks{0, 1};
     sim::DeviceModel device;
     std::string remembered;
+    std::string appended;
 
 private:
     std::string m_dir;

@@ -105,6 +105,7 @@ console::RunView::Progress At(int row, int total, DWORD msSinceFirstRow, DWORD w
 }
 
 TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
+    const consoletest::Utf8Locale utf8;
     const std::string at60 = console::BarView::BarLine(At(301, 1201, 1000), 60);
     EXPECT_EQ(at60, "[###.........]  301/1201 rows   25%  300 rows/s  0:03 left ");
     EXPECT_EQ(at60.size(), 59u);
@@ -116,8 +117,19 @@ TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
     // length.
     EXPECT_EQ(console::BarView::BarLine(At(301, 1201, 1000, 3400), 60),
               "[###.........]  301/1201 rows  waiting for the device\xE2\x80\xA6 3 s ");
-    // Too narrow for a bar: the figures alone, cut to the width.
-    EXPECT_EQ(console::BarView::BarLine(At(301, 1201, 1000), 30), " 301/1201 rows   25%  300 row");
+    // Too narrow for a bar: the figures that fit, each whole, the least needed dropped first.
+    EXPECT_EQ(console::BarView::BarLine(At(301, 1201, 1000), 30), " 301/1201 rows   25%         ");
+    EXPECT_EQ(console::BarView::BarLine(At(301, 1201, 1000), 40),
+              " 301/1201 rows   25%  300 rows/s       ");
+    EXPECT_EQ(console::BarView::BarLine(At(301, 1201, 1000, 3400), 30),
+              " 301/1201 rows  silent 3 s   ");
+    EXPECT_EQ(console::BarView::BarLine(At(0, 513, 0, 1000), 50),
+              "  0/513 rows  waiting for the device\xE2\x80\xA6 1 s        ")
+        << "the file's rows are known before the first is sent";
+    // Where the locale's character set has no ellipsis, three dots.
+    std::setlocale(LC_CTYPE, "C");
+    EXPECT_EQ(console::BarView::BarLine(At(0, 513, 0, 1000), 50),
+              "  0/513 rows  waiting for the device... 1 s      ");
     EXPECT_EQ(console::BarView::BarLine(At(1, 10, 0), 50),
               "[......]  1/10 rows   10%  -- rows/s  --:-- left ");
     // Notes on a terminal break between words, never inside one.
@@ -134,6 +146,7 @@ TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
 }
 
 TEST(ConsoleBar, ATerminalGetsOneLineRedrawnInPlaceAndAPipePlainLines) {
+    const consoletest::Utf8Locale utf8;
     fw::host::VirtualClock clock(0, 0);
     std::FILE* tty = std::tmpfile();
     std::FILE* pipe = std::tmpfile();

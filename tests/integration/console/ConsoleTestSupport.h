@@ -1,5 +1,6 @@
 // Helpers of the console's tests: HEX files, and what a stream received.
 #pragma once
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +9,16 @@
 #include "update/HexRecord.h"
 
 namespace consoletest {
+
+// For its scope the test's process takes a UTF-8 character set, as a user's terminal has: the
+// console's output then spells the ellipsis "…".
+class Utf8Locale {
+public:
+    Utf8Locale() { std::setlocale(LC_CTYPE, "C.UTF-8"); }
+    ~Utf8Locale() { std::setlocale(LC_CTYPE, "C"); }
+    Utf8Locale(const Utf8Locale&) = delete;
+    Utf8Locale& operator=(const Utf8Locale&) = delete;
+};
 
 // A HEX file of dataRows 16-byte data records and the end-of-file record, CR LF line ends.
 inline std::string HexFile(int dataRows) {

@@ -60,6 +60,7 @@ protected:
         // The program finds its settings and its ttys here, never in the real home or /dev.
         ::setenv("KEYSTRAND_UPDATE_SETTINGS", settings.c_str(), 1);
         ::setenv("KEYSTRAND_UPDATE_DEV_DIR", dir.path("dev").c_str(), 1);
+        ::setenv("LC_ALL", "C.UTF-8", 1); // a user's terminal, whatever the test's was
     }
 
     void writePackage(const std::string& hex, const std::string& hexName = "firmware.hex") {

@@ -5,6 +5,7 @@
 
 #include <grp.h>
 #include <pty.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -64,7 +65,10 @@ TEST_F(ConsoleTool, UpdatesTheDeviceTellsWhatItDidAndTracesEveryRow) {
                                                   "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\n")))
         << log;
     EXPECT_NE(log.find("\n# port " + d.link + " = /dev/pts/"), std::string::npos) << log;
-    EXPECT_NE(log.find("\n# HEX file " + pkg() + "/firmware.hex\n"), std::string::npos) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("\n# HEX file " + pkg() +
+                                                  "/firmware\\.hex, 1318 bytes, 30 rows, "
+                                                  "SHA-256 [0-9a-f]{64}\n")))
+        << log;
     EXPECT_NE(log.find(" open " + d.link + " at 9600 ok\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("\\\\.\\COM"), std::string::npos) << "the line by the name it was given";
     EXPECT_NE(log.find(" dsr unknown (no modem status)\n"), std::string::npos) << log;
@@ -132,13 +136,10 @@ TEST_F(ConsoleTool, ABootLoaderThatNeverGetsReadyIsATransferFailureWithTheAssump
                        d.link + "\n" + kNoModemStatus +
                        "Boot loader version KYST-SM-2.10\n"
                        "waiting for the device\xE2\x80\xA6\n");
+    // The boot loader answered its version: it runs, and may have erased its flash.
     EXPECT_EQ(err, "Firmware update failed before the first row: the Keystrand SM did not send "
                    "the ready character \"?\" (0x3F) within 2 s.\n" +
-                       std::string(kIncomplete) +
-                       "The modem status of this line cannot be read, so the boot loader was "
-                       "assumed to be running. The device may be running its application "
-                       "firmware on a line without DSR: use a cable that carries DSR, so that it "
-                       "can be told to restart into its boot loader.\n");
+                       std::string(kIncomplete));
     EXPECT_FALSE(simtool::Exists(settings)) << "a failed update remembers no port";
     EXPECT_EQ(stopDevice(d), 0);
 }
@@ -186,51 +187,86 @@ TEST_F(ConsoleTool, APortThatCannotBeOpenedIsNamedAsGivenWithTheSystemsReason) {
     EXPECT_EQ(err, "Cannot open the serial port " + d.link +
                        ": busy: another program has it open or locked.\n"
                        "The system says: Resource temporarily unavailable (11).\n" +
-                       kUnchanged + d.link + " is held by console_tests (process " +
+                       kUnchanged + d.link + " is held open by console_tests (process " +
                        std::to_string(::getpid()) + "): close it first.\n");
     ::close(holder);
+
+    // Held open without a lock, by a program that reads (a terminal program): it would take
+    // the device's answers, so nothing is sent while it is there.
+    const int reader = ::open(d.link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 4);
+    EXPECT_NE(err.find(d.link + " is held open by console_tests (process " +
+                       std::to_string(::getpid()) + "): close it first.\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("The system says"), std::string::npos) << "the system said nothing";
+    ::close(reader);
 
     // Not a terminal at all.
     EXPECT_EQ(run({"--package", pkg(), "--port", "/dev/null"}), 4);
     EXPECT_EQ(err, "Cannot open the serial port /dev/null: not a terminal (not a serial port).\n"
                    "The system says: Inappropriate ioctl for device (25).\n" +
-                       std::string(kUnchanged) + "\"/dev/null\" is not a serial device.\n");
+                       std::string(kUnchanged));
     EXPECT_EQ(stopDevice(d), 0);
-    EXPECT_EQ(StatusValue(d.status, "opens"), "1") << "the holder's open only";
+    EXPECT_EQ(StatusValue(d.status, "rows_accepted"), "0");
     EXPECT_FALSE(simtool::Exists(settings));
 }
 
-TEST_F(ConsoleTool, AnUnreadablePortNamesTheGroupToJoin) {
+TEST_F(ConsoleTool, APortThatMayNotBeOpenedSaysWhoMayUseItAndHowToGetAccess) {
     writePackage(HexFile(4));
     Device d;
     startDevice(d, dir.path("line"));
     char real[PATH_MAX];
     ASSERT_NE(::realpath(d.link.c_str(), real), nullptr);
+    const bool root = ::geteuid() == 0;
     std::vector<std::string> args = {"--package", pkg(), "--port", d.link};
-    if (::geteuid() == 0) {
+    if (root) {
         // Root opens anything: the program runs as nobody, who may read the package only.
         ::chmod(dir.path("").c_str(), 0755);
         ::chmod(pkg().c_str(), 0755);
         ASSERT_EQ(::access("/usr/bin/setpriv", X_OK), 0);
         args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", updater});
-        const std::string saved = updater;
         updater = "/usr/bin/setpriv";
-        EXPECT_EQ(run(args), 4) << out << err;
-        updater = saved;
-    } else {
-        ASSERT_EQ(::chmod(real, 0), 0);
-        EXPECT_EQ(run(args), 4) << out << err;
     }
+    const std::string failed = "Cannot open the serial port " + d.link +
+                               ": permission denied.\n"
+                               "The system says: Permission denied (13).\n" +
+                               kUnchanged;
     struct stat st {};
     ASSERT_EQ(::stat(real, &st), 0);
+    const passwd* owner = ::getpwuid(st.st_uid);
+    ASSERT_NE(owner, nullptr);
+    const std::string ownerName = owner->pw_name;
+
+    // Mode 000: nobody but root; joining a group cannot help.
+    ASSERT_EQ(::chmod(real, 0), 0);
+    EXPECT_EQ(run(args), 4) << out << err;
     const group* g = ::getgrgid(st.st_gid);
     ASSERT_NE(g, nullptr);
-    EXPECT_EQ(err, "Cannot open the serial port " + d.link +
-                       ": permission denied.\n"
-                       "The system says: Permission denied (13).\n" +
-                       kUnchanged + d.link + " belongs to the group " + g->gr_name +
-                       ": join it (sudo usermod -aG " + g->gr_name +
-                       " \"$USER\"), then log out and in again.\n");
+    EXPECT_EQ(err, failed + d.link + " belongs to " + ownerName + ":" + g->gr_name +
+                       " with mode 0000: nobody but root may use it, and joining a group does "
+                       "not help. Ask an administrator for access: a udev rule that gives the "
+                       "device a group you are in (for instance GROUP=\"dialout\", "
+                       "MODE=\"0660\"), or chown or chmod on it.\n");
+    const group* dialout = ::getgrnam("dialout");
+    if (root && dialout != nullptr) {
+        // Mode 600 of root with the group dialout: only root; the group may not use it.
+        ASSERT_EQ(::chown(real, 0, dialout->gr_gid), 0);
+        ASSERT_EQ(::chmod(real, 0600), 0);
+        EXPECT_EQ(run(args), 4) << out << err;
+        EXPECT_NE(err.find(" belongs to root:dialout with mode 0600: its owner root may use it, "
+                           "and joining a group does not help."),
+                  std::string::npos)
+            << err;
+        // Mode 660: the group may, and joining it is the way.
+        ASSERT_EQ(::chmod(real, 0660), 0);
+        EXPECT_EQ(run(args), 4) << out << err;
+        EXPECT_EQ(err, failed + d.link +
+                           " may be used by the group dialout: join it (sudo usermod -aG dialout "
+                           "\"$USER\"), then log out and in again.\n");
+    }
+    ::chmod(real, 0600);
     EXPECT_EQ(stopDevice(d), 0);
 }
 
@@ -262,15 +298,19 @@ TEST_F(ConsoleTool, PackageProblemsSayWhichFileWhichLineAndWhy) {
     EXPECT_EQ(err, "keystrand-update: cannot read the firmware HEX file \"" + pkg() +
                        "/firmware.hex \": no such file.\n" + kUnchanged);
 
-    // An update that runs holds its HEX file.
+    // Larger than any firmware of the device: refused without reading it all.
     writePackage(HexFile(3));
-    const int running = ::open((pkg() + "/firmware.hex").c_str(), O_RDONLY);
-    ASSERT_GE(running, 0);
-    ASSERT_EQ(::flock(running, LOCK_EX | LOCK_NB), 0);
+    dir.write("pkg/firmware.hex", std::string((8u << 20) + 1, ':'));
     EXPECT_EQ(run({"--package", pkg(), "--port", d.link}), 3);
-    EXPECT_EQ(err, "keystrand-update: cannot read the firmware HEX file \"" + pkg() +
-                       "/firmware.hex\": in use by another update.\n" + kUnchanged);
-    ::close(running);
+    EXPECT_EQ(err, "keystrand-update: the firmware HEX file \"" + pkg() +
+                       "/firmware.hex\" is larger than 8 MiB: no firmware of the Keystrand SM "
+                       "is, so it is not one.\n" +
+                       kUnchanged);
+
+    // No package beside the program, and none given: where to give one.
+    EXPECT_EQ(run({"--port", d.link}), 3);
+    EXPECT_NE(err.find("Give the package's folder with --package DIR.\n"), std::string::npos)
+        << err;
 
     // A file that cannot be flashed is refused before the port is opened.
     std::string hex = HexFile(3);
@@ -290,7 +330,8 @@ TEST_F(ConsoleTool, CheckPassesAGoodPackageAndNamesTheRowOfABadOne) {
     EXPECT_EQ(run({"--check", "--package", pkg()}), 0) << out << err;
     EXPECT_EQ(out, "Firmware version \"2.10\", HEX file \"firmware.hex\"\n"
                    "HEX file: 41 rows, 40 data records with 640 bytes, ending in the "
-                   "end-of-file record.\n"
+                   "end-of-file record; SHA-256 878684298a11411eacdc41fe70f01bf0cbd53bde511bbb44"
+                   "6031401480be8364.\n"
                    "Package check passed.\n");
     EXPECT_EQ(err, "");
 
@@ -336,12 +377,21 @@ TEST_F(ConsoleTool, CtrlCAndSigtermStopAtOnceCloseThePortAndSayWhereTheUpdateSto
     }
 }
 
+// The screen without the sequence that erases the rest of a line.
+std::string WithoutErase(std::string screen) {
+    for (std::string::size_type at = screen.find("\x1b[K"); at != std::string::npos;
+         at = screen.find("\x1b[K", at)) {
+        screen.erase(at, 3);
+    }
+    return screen;
+}
+
 // The bar lines drawn in place: the pieces between carriage returns and line ends that begin
 // with the bar.
 std::vector<std::string> BarLines(const std::string& screen) {
     std::vector<std::string> lines;
     std::string piece;
-    for (const char c : screen) {
+    for (const char c : WithoutErase(screen)) {
         if (c == '\r' || c == '\n') {
             if (piece.rfind("[", 0) == 0) {
                 lines.push_back(piece);
@@ -369,6 +419,13 @@ TEST_F(ConsoleTool, OnATerminalTheBarFitsItsWidthFollowsItsChangesAndShowsASilen
 
     const std::vector<std::string> bars = BarLines(terminal.screen());
     ASSERT_GT(bars.size(), before);
+    // Every redraw erases what a longer line before it left (after a shrink of the window).
+    std::size_t erased = 0;
+    for (std::string::size_type at = terminal.screen().find("\x1b[K"); at != std::string::npos;
+         at = terminal.screen().find("\x1b[K", at + 1)) {
+        erased++;
+    }
+    EXPECT_EQ(erased, bars.size());
     for (std::size_t i = 0; i < bars.size(); ++i) {
         EXPECT_EQ(Columns(bars[i]), i < before ? 59u : 99u) << bars[i];
     }
@@ -381,7 +438,7 @@ TEST_F(ConsoleTool, OnATerminalTheBarFitsItsWidthFollowsItsChangesAndShowsASilen
                                              "in [0-9.]+ s, [0-9]+ rows/s\r\nThe Keystrand SM "
                                              "firmware has been successfully updated\\.\r\n$")))
         << terminal.screen();
-    EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos);
+    EXPECT_EQ(WithoutErase(terminal.screen()).find('\x1b'), std::string::npos);
     EXPECT_EQ(stopDevice(d), 0);
 }
 
@@ -396,17 +453,18 @@ TEST_F(ConsoleTool, CtrlCOnATerminalEndsTheBarLineAndLeavesTheTerminalAsItWas) {
     terminal.signal(SIGINT);
     ASSERT_TRUE(terminal.readUntil("until an update succeeds.\r\n"));
     EXPECT_EQ(terminal.wait(), 130);
+    // Every line wrapped at the terminal's 60 columns.
     EXPECT_TRUE(std::regex_search(terminal.screen(),
                                   std::regex("4/13 rows[^\r\n]*\r\nStopped by Ctrl-C \\(SIGINT\\) "
                                              "at row 4 of 13\\.\r\nThe firmware is incomplete: "
-                                             "run the update again; the device stays in its boot "
-                                             "loader until an update succeeds\\.\r\n$")))
+                                             "run the update again; the\r\ndevice stays in its "
+                                             "boot loader until an update succeeds\\.\r\n$")))
         << terminal.screen();
     const termios after = terminal.modes();
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos);
+    EXPECT_EQ(WithoutErase(terminal.screen()).find('\x1b'), std::string::npos);
     EXPECT_EQ(stopDevice(d), 0);
 }
 

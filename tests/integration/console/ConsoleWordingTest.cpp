@@ -74,8 +74,15 @@ TEST(ConsoleWording, TransferFailuresSayWhereWhatCameAndTheDevicesState) {
               "\"KYST\\x1B[2J\\x07\" instead of \"KYST-SM-2.10\".");
 }
 
-TEST(ConsoleWording, ABootLoaderThatSaysNothingGetsTheAssumptionSpelledOut) {
-    const Outcome silent = Failed(Failure::kNoVersion, DeviceState::kIncomplete);
+const char* const kUnknown = "The device's state is not known: nothing answered the boot "
+                             "loader's identification request.";
+const char* const kMayHaveErased =
+    "If the device's boot loader was running and heard the request, it may have erased its "
+    "firmware: run the update again; the device stays in its boot loader until an update "
+    "succeeds.";
+
+TEST(ConsoleWording, WhenNothingAnsweredTheStateIsUnknownAndEachPossibilityIsTold) {
+    const Outcome silent = Failed(Failure::kNoVersion, DeviceState::kUnknown);
     console::RunContext pty = Context();
     pty.modemStatusRead = false;
     const console::OutcomeReport r = console::DescribeOutcome(silent, pty);
@@ -84,18 +91,54 @@ TEST(ConsoleWording, ABootLoaderThatSaysNothingGetsTheAssumptionSpelledOut) {
               (std::vector<std::string>{
                   "No response from the Keystrand SM's boot loader on /dev/ttyUSB0: no version "
                   "reply within 3 s.",
-                  kIncomplete,
+                  kUnknown, kMayHaveErased,
                   "The modem status of this line cannot be read, so the boot loader was assumed "
-                  "to be running. The device may be running its application firmware on a line "
-                  "without DSR: use a cable that carries DSR, so that it can be told to restart "
-                  "into its boot loader."}));
+                  "to be running. If the device runs its application firmware, its firmware is "
+                  "unchanged: use a cable that carries DSR, so that it can be told to restart "
+                  "into its boot loader.",
+                  "If nothing is there, check that the device is powered and connected to "
+                  "/dev/ttyUSB0."}));
+    for (const std::string& line : r.Lines()) {
+        EXPECT_EQ(line.find("The firmware is incomplete"), std::string::npos) << line;
+    }
 
-    console::RunContext dsrOff = Context();
-    EXPECT_EQ(console::DescribeOutcome(silent, dsrOff).advice,
-              std::vector<std::string>{
-                  "DSR was off, so the boot loader was assumed to be running. Check that the "
-                  "device is powered and connected to /dev/ttyUSB0; if it runs its application "
-                  "firmware, its cable may not carry DSR."});
+    // DSR was read and off: the same possibilities, said of DSR.
+    EXPECT_EQ(console::DescribeOutcome(silent, Context()).advice.at(1).rfind("DSR was off, ", 0),
+              0u);
+    // DSR was on and dropped after "<W": the application firmware is not running.
+    console::RunContext restarted = Context();
+    restarted.dsrOn = true;
+    EXPECT_EQ(console::DescribeOutcome(silent, restarted).advice.size(), 2u);
+
+    // A stop while nothing had answered says the same of the device.
+    Outcome stopped = Failed(Failure::kStopped, DeviceState::kUnknown);
+    stopped.stage = Stage::kIdentifyingBootLoader;
+    pty.stopSignal = 2;
+    const console::OutcomeReport s = console::DescribeOutcome(stopped, pty);
+    EXPECT_EQ(s.headline,
+              "Stopped by Ctrl-C (SIGINT) while waiting for the boot loader's version.");
+    EXPECT_EQ(s.deviceState, kUnknown);
+    EXPECT_EQ(s.advice.front(), kMayHaveErased);
+
+    // Once the boot loader has answered, its firmware is incomplete.
+    Outcome answered = Failed(Failure::kNoVersion, DeviceState::kIncomplete);
+    answered.reply = "KYST";
+    EXPECT_EQ(console::DescribeOutcome(answered, pty).deviceState, kIncomplete);
+    EXPECT_TRUE(console::DescribeOutcome(answered, pty).advice.empty());
+}
+
+TEST(ConsoleWording, AFailedLineSaysTheSystemsReasonAndTheTableCountsConfirmedRows) {
+    Outcome hungUp = Failed(Failure::kWrongAnswer, DeviceState::kIncomplete, 99, 513);
+    hungUp.awaited = Awaited::kXoff;
+    hungUp.stage = Stage::kAwaitingXoff;
+    hungUp.readFailed = true;
+    hungUp.lineError.code = 5;
+    hungUp.lineError.text = "Input/output error";
+    EXPECT_EQ(console::DescribeOutcome(hungUp, Context()).details,
+              std::vector<std::string>{"The system says: Input/output error (5)."});
+    EXPECT_EQ(console::RowsAccepted(hungUp), 98) << "row 99 was sent, never confirmed";
+    hungUp.stage = Stage::kAwaitingXon;
+    EXPECT_EQ(console::RowsAccepted(hungUp), 99);
 }
 
 TEST(ConsoleWording, FailuresBeforeTheBootLoaderLeaveTheDeviceUnchanged) {

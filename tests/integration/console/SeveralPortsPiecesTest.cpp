@@ -122,6 +122,7 @@ console::PortBoard::PortState Sending(int row, int total, DWORD waitedMs = 0) {
 
 TEST(SeveralPortsScreen, ALiveLineIsNameStateAndTheBarFittedToTheWidth) {
     using console::LiveLines;
+    const consoletest::Utf8Locale utf8;
     EXPECT_EQ(LiveLines::LiveLine("COM1", Sending(301, 1201), 80),
               "COM1  sending      [###..........]  301/1201 rows   25%  300 rows/s  0:03 left ");
     EXPECT_EQ(
@@ -148,19 +149,43 @@ TEST(SeveralPortsScreen, APipeGetsEachLineWholeAfterItsPortsNamePaddedToTheLonge
     std::FILE* err = std::tmpfile();
     ASSERT_NE(out, nullptr);
     ASSERT_NE(err, nullptr);
-    console::PrefixedLines screen(out, err, {"COM1", "/dev/ttyUSB10"});
+    int width = 0;
+    console::PrefixedLines screen(out, err, {"COM1", "/dev/ttyUSB10"}, [&] { return width; });
     console::PortBoard board(2);
     board.text(1, "Row 1 of 9 (11%)\n");
     board.text(0, "Row 1 of 9 (11%)\n");
     console::PortSummary failed;
     failed.exitCode = 4;
-    board.finished(0, failed, {"Cannot open the serial port COM1."});
+    board.finished(0, failed, {"Cannot open the serial port COM1: permission denied."});
     screen.show(board.take());
     EXPECT_EQ(Contents(out), "/dev/ttyUSB10: Row 1 of 9 (11%)\n"
                              "COM1:          Row 1 of 9 (11%)\n");
-    EXPECT_EQ(Contents(err), "COM1:          Cannot open the serial port COM1.\n");
+    EXPECT_EQ(Contents(err),
+              "COM1:          Cannot open the serial port COM1: permission denied.\n");
+
+    // On a terminal of 40 columns a long line goes on under its text, broken between words.
+    width = 40;
+    board.text(1, "The modem status of this line cannot be read (no DSR).\n");
+    screen.show(board.take());
+    EXPECT_EQ(Contents(out), "/dev/ttyUSB10: Row 1 of 9 (11%)\n"
+                             "COM1:          Row 1 of 9 (11%)\n"
+                             "/dev/ttyUSB10: The modem status of this\n"
+                             "               line cannot be read (no\n"
+                             "               DSR).\n");
     std::fclose(out);
     std::fclose(err);
+}
+
+TEST(SeveralPortsSummary, OnANarrowTerminalAnOutcomeGoesOnUnderItsColumn) {
+    std::vector<console::PortSummary> ports(1);
+    ports[0] = {"COM1", 6, "Firmware update failed at row 7 of 9: the device sent NAK (0x15).",
+                6,      9, 950,
+                true};
+    EXPECT_EQ(console::SummaryTable(ports, 60),
+              (std::vector<std::string>{"Port  Rows  Time   Outcome",
+                                        "COM1  6/9   0.9 s  Firmware update failed at row 7 of 9:",
+                                        "                   the device sent NAK (0x15).",
+                                        "0 of 1 device updated; exit code 6."}));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
+#include "sim/HexImage.h"
 #include "sim/InProcessComm.h"
 #include "support/FailingFiles.h"
 #include "support/TempDir.h"
@@ -223,17 +224,63 @@ TEST(UpdateSession, TheApplicationFirmwaresFailuresLeaveTheFirmwareUnchanged) {
     EXPECT_FALSE(stubborn.comm->isOpen());
 }
 
-TEST(UpdateSession, TheBootLoadersVersionFailuresCarryTheReplyReceived) {
-    Bench none(sim::Mode::BootLoader, {"version:none"});
-    Outcome o = none.run(HexFile(1));
+TEST(UpdateSession, TheBootLoadersVersionFailuresCarryTheReplyAndTheStateThatIsKnown) {
+    // Nothing answered the request: nobody knows whether a boot loader heard it.
+    Bench dead(sim::Mode::BootLoader, {"version:dead"});
+    Outcome o = dead.run(HexFile(1));
     EXPECT_EQ(o.failure, Failure::kNoVersion);
-    EXPECT_EQ(o.device, DeviceState::kIncomplete) << "an identified boot loader may erase";
+    EXPECT_EQ(o.device, DeviceState::kUnknown);
+    EXPECT_EQ(o.bootLoaderVersion, "");
+    EXPECT_EQ(o.reply, "");
 
+    // A boot loader that skips its version but says it is ready has answered.
+    Bench none(sim::Mode::BootLoader, {"version:none"});
+    o = none.run(HexFile(1));
+    EXPECT_EQ(o.failure, Failure::kNoVersion);
+    EXPECT_EQ(o.reply, "?\x11"); // the ready character and the first XON
+    EXPECT_EQ(o.device, DeviceState::kIncomplete);
+
+    // Something answered: a boot loader, which may erase its flash once spoken to.
     Bench wrong(sim::Mode::BootLoader, {"version:reply=KYST-SM-2.11\\r"});
     o = wrong.run(HexFile(1));
     EXPECT_EQ(o.failure, Failure::kWrongVersion);
     EXPECT_EQ(o.reply, "KYST-SM-2.11");
     EXPECT_FALSE(o.readFailed);
+    EXPECT_EQ(o.device, DeviceState::kIncomplete);
+}
+
+TEST(UpdateSession, TheIdentityAndTheVersionOfAnUpdatedDeviceAreKept) {
+    Bench b(sim::Mode::ApplicationFirmware);
+    const Outcome o = b.run(HexFile(1));
+    ASSERT_TRUE(o.ok());
+    EXPECT_EQ(o.identity.substr(0, 12), "\rKYST-SM-00,");
+    EXPECT_EQ(o.identity.size(), 18u);
+    EXPECT_EQ(o.bootLoaderVersion, "KYST-SM-2.10");
+}
+
+TEST(UpdateSession, AFileReadOnceByItsFaceIsSentFromMemoryAndNeverOpened) {
+    Bench b(sim::Mode::BootLoader);
+    update::FirmwarePackage package = b.package(HexFile(3));
+    b.files.failReading("fw.hex", -1); // counts the opens, fails none
+    const std::string text = HexFile(3);
+    package.hexText = &text;
+    package.hexPath = b.folder.path("no-such.hex");
+    update::UpdateSession session(b.line(), b.waits, b.observer);
+    ASSERT_TRUE(session.Run(package).ok());
+    EXPECT_EQ(b.files.opensOfFailingFile(), 0);
+    sim::Image expected;
+    std::string error;
+    ASSERT_TRUE(sim::ImageFromHexText(text, &expected, &error)) << error;
+    EXPECT_EQ(b.device->image(), expected);
+
+    // The text is checked before the port opens, as a file would be.
+    Bench refused(sim::Mode::BootLoader);
+    const std::string bad = HexFile(2) + ":00000001FF\r\n";
+    update::FirmwarePackage same;
+    same.hexText = &bad;
+    update::UpdateSession other(refused.line(), refused.waits, refused.observer);
+    EXPECT_EQ(other.Run(same).failure, Failure::kPackage);
+    EXPECT_EQ(refused.comm->openCount(), 0);
 }
 
 TEST(UpdateSession, HandshakeFailuresSayWhatWasAwaitedWhatCameAndAtWhichRow) {
@@ -297,7 +344,8 @@ TEST(UpdateSession, StoppedByTheUserWhereverItWaits) {
         update::UpdateSession stoppable(b.line(), waits, b.observer);
         const Outcome o = stoppable.Run(b.package(HexFile(3)));
         EXPECT_EQ(o.failure, Failure::kStopped);
-        EXPECT_EQ(o.device, DeviceState::kIncomplete);
+        // Stopped before anything answered the request: nobody knows what heard it.
+        EXPECT_EQ(o.device, stopAt == 1 ? DeviceState::kUnknown : DeviceState::kIncomplete);
         EXPECT_FALSE(b.comm->isOpen());
         EXPECT_EQ(o.rowsSent, stopAt == 1 ? 0 : 1);
     }

@@ -1,0 +1,45 @@
+// An update of one port or of several: what comes before any port is touched (the package read
+// and checked once, the ports chosen) and what follows the last (the records, a word on a HEX
+// file that changed on disk meanwhile), the same for both.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "console/Options.h"
+#include "console/OutcomeWording.h"
+#include "console/Package.h"
+#include "console/Platform.h"
+#include "console/UpdateRun.h"
+#include "update/HexFileCheck.h"
+
+namespace console {
+
+struct UpdateJob {
+    Package package;
+    update::HexFileSummary checked;
+    std::vector<std::string> ports;
+    // Set when the package cannot be sent: told once, and every port's run is refused with it.
+    bool refused = false;
+    OutcomeReport refusal;
+};
+
+// Reads the package (its version told on out) and chooses the ports. When no port is chosen
+// the problem is told on err (the package's first, where it has one) and its exit code
+// returned; else 0, with a package that cannot be sent described in job->refusal.
+int PrepareJob(const Options& options, Platform& platform, std::FILE* out, std::FILE* err,
+               UpdateJob* job);
+
+// "keystrand-update: cannot create the trace file ...": the trace file of a port.
+bool StartTrace(UpdateRun& run, const std::string& path, std::FILE* err);
+
+// After the runs: a HEX file that changed on disk while they ran is told on out (what was sent
+// is what was checked); each run's record is appended to --report. Returns the exit code: the
+// given one, or 1 when a record could not be written (told on err).
+int FinishJob(const Options& options, Platform& platform, const UpdateJob& job,
+              const std::vector<RunResult>& results, int exitCode, std::FILE* out, std::FILE* err);
+
+// A line on a stream; on a terminal of known width it is broken between words to fit it.
+void Say(Platform& platform, std::FILE* stream, const std::string& line);
+
+} // namespace console
