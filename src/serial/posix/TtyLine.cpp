@@ -156,8 +156,7 @@ bool TtyLine::open(DWORD baud) {
     }
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(m_fd, TIOCMBIS, &lines); // a pseudo-terminal has no modem lines
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
     return true;
 }
 
@@ -174,8 +173,7 @@ void TtyLine::close() {
     ::ioctl(m_fd, TIOCNXCL);
     CloseQuietly(&m_writeFd);
     CloseQuietly(&m_fd);
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
 }
 
 bool TtyLine::setSpeed(DWORD baud) {
@@ -222,19 +220,12 @@ bool TtyLine::write(const std::string& data) {
     return true;
 }
 
-int TtyLine::takeBuffered(char* buffer, int max) {
-    const int n = std::min(max, m_buffered - m_next);
-    std::memcpy(buffer, m_buffer + m_next, static_cast<std::size_t>(n));
-    m_next += n;
-    return n;
-}
-
 int TtyLine::read(char* buffer, int max, DWORD limitMs) {
     if (max <= 0) {
         return 0;
     }
-    if (m_next < m_buffered) {
-        return takeBuffered(buffer, max);
+    if (!m_readAhead.empty()) {
+        return m_readAhead.take(buffer, max);
     }
     if (m_fd < 0) {
         fail(EBADF);
@@ -256,11 +247,10 @@ int TtyLine::read(char* buffer, int max, DWORD limitMs) {
                 return kReadFailed;
             }
         }
-        const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+        const ssize_t n = ::read(m_fd, m_readAhead.space(), ReadAhead::capacity());
         if (n > 0) {
-            m_buffered = static_cast<int>(n);
-            m_next = 0;
-            return takeBuffered(buffer, max);
+            m_readAhead.filled(static_cast<int>(n));
+            return m_readAhead.take(buffer, max);
         }
         if (n < 0) {
             if (errno == EINTR) {
@@ -283,8 +273,7 @@ int TtyLine::read(char* buffer, int max, DWORD limitMs) {
 }
 
 bool TtyLine::purgeInput() {
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
     if (m_fd < 0) {
         return fail(EBADF);
     }

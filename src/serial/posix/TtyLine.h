@@ -3,6 +3,7 @@
 #include <string>
 
 #include "serial/Line.h"
+#include "serial/ReadAhead.h"
 
 namespace serial::posix {
 
@@ -44,15 +45,12 @@ public:
 
 private:
     bool fail(int error);
-    int takeBuffered(char* buffer, int max);
 
     std::string m_path;
     int m_fd = -1;      // reads, and every setting of the line
     int m_writeFd = -1; // writes, without blocking
     fw::SystemError m_error;
-    char m_buffer[256] = {};
-    int m_buffered = 0; // bytes read ahead, from m_next on
-    int m_next = 0;
+    ReadAhead m_readAhead;
 };
 
 } // namespace serial::posix

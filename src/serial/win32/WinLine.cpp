@@ -61,8 +61,7 @@ bool WinLine::open(DWORD baud) {
         return false;
     }
     m_readWaitMs = 0;
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
     return true;
 }
 
@@ -74,8 +73,7 @@ void WinLine::close() {
     ::EscapeCommFunction(m_handle, CLRRTS);
     ::CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
 }
 
 bool WinLine::setSpeed(DWORD baud) {
@@ -119,37 +117,28 @@ bool WinLine::setReadWait(DWORD limitMs) {
     return true;
 }
 
-int WinLine::takeBuffered(char* buffer, int max) {
-    const int n = std::min(max, m_buffered - m_next);
-    std::memcpy(buffer, m_buffer + m_next, static_cast<std::size_t>(n));
-    m_next += n;
-    return n;
-}
-
 int WinLine::read(char* buffer, int max, DWORD limitMs) {
     if (max <= 0) {
         return 0;
     }
-    if (m_next < m_buffered) {
-        return takeBuffered(buffer, max);
+    if (!m_readAhead.empty()) {
+        return m_readAhead.take(buffer, max);
     }
     // MAXDWORD as the constant would make the wait endless.
     if (!setReadWait(std::min<DWORD>(limitMs, MAXDWORD - 1))) {
         return kReadFailed;
     }
     DWORD count = 0;
-    if (!::ReadFile(m_handle, m_buffer, sizeof m_buffer, &count, nullptr)) {
+    if (!::ReadFile(m_handle, m_readAhead.space(), ReadAhead::capacity(), &count, nullptr)) {
         fail();
         return kReadFailed;
     }
-    m_buffered = static_cast<int>(count);
-    m_next = 0;
-    return takeBuffered(buffer, max);
+    m_readAhead.filled(static_cast<int>(count));
+    return m_readAhead.take(buffer, max);
 }
 
 bool WinLine::purgeInput() {
-    m_buffered = 0;
-    m_next = 0;
+    m_readAhead.clear();
     return ::PurgeComm(m_handle, PURGE_RXCLEAR) ? true : fail();
 }
 

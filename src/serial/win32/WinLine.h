@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "serial/Line.h"
+#include "serial/ReadAhead.h"
 
 namespace serial::win32 {
 
@@ -35,15 +36,12 @@ public:
 private:
     bool fail();
     bool setReadWait(DWORD limitMs);
-    int takeBuffered(char* buffer, int max);
 
     std::string m_name;
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     DWORD m_readWaitMs = 0; // what the read time-outs are set to; MAXDWORD before any
     fw::SystemError m_error;
-    char m_buffer[256] = {};
-    int m_buffered = 0;
-    int m_next = 0;
+    ReadAhead m_readAhead;
 };
 
 } // namespace serial::win32

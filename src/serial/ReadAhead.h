@@ -1,0 +1,36 @@
+// serial::ReadAhead: what one read from a line brought beyond what was asked, kept for the next.
+#pragma once
+#include <algorithm>
+#include <cstring>
+
+namespace serial {
+
+// A device's answer often comes in one piece (XOFF, "~" and XON together): one system call
+// takes it all, and the characters are handed out one by one from here.
+class ReadAhead {
+public:
+    bool empty() const { return m_next == m_size; }
+    // Hands out up to max characters kept; the count.
+    int take(char* buffer, int max) {
+        const int n = std::min(max, m_size - m_next);
+        std::memcpy(buffer, m_bytes + m_next, static_cast<std::size_t>(n));
+        m_next += n;
+        return n;
+    }
+    // Where a read may put its bytes, and how many it may put there.
+    char* space() { return m_bytes; }
+    static constexpr int capacity() { return sizeof m_bytes; }
+    // The read put count bytes into the space: they are kept, all earlier ones dropped.
+    void filled(int count) {
+        m_size = count;
+        m_next = 0;
+    }
+    void clear() { filled(0); }
+
+private:
+    char m_bytes[256] = {};
+    int m_size = 0;
+    int m_next = 0;
+};
+
+} // namespace serial
