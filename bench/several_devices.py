@@ -2,7 +2,8 @@
 """Several devices at once (not a test): keystrand-update on Linux updating 1, 4, 16 and 32
 simulated devices paced at 115200 baud, each keystrand-sim on a pty of its own, from one package.
 For each count, the wall time of the whole run and the CPU time of the program's process (user
-and system, from wait4), over a number of runs. Writes several.dat into the results folder, one
+and system, from wait4), over a number of runs; every run must end with exit code 0, and after
+the runs every device's flashed image must equal the HEX file's. Writes several.dat into the results folder, one
 line per count after a first line of facts (repeats, KiB, rows): devices, median seconds,
 fastest, slowest, median CPU seconds.
 
@@ -19,7 +20,7 @@ import time
 
 def start_device(sim, link, log):
     proc = subprocess.Popen([sim, "--link", link, "--baud", "115200", "--quiet",
-                             "--max-seconds", "3600"],
+                             "--max-seconds", "3600", "--image-out", link + ".image"],
                             stdout=subprocess.PIPE, stderr=open(log, "w"), text=True)
     ready = proc.stdout.readline().strip()
     if ready != link:
@@ -85,9 +86,14 @@ def main():
         finally:
             for d in devices:
                 stop_device(d)
+        compare = os.path.join(os.path.dirname(a.make_hex), "compare_hex_images.py")
+        for link in links:
+            if subprocess.run([sys.executable, compare, os.path.join(package, "bench.hex"),
+                               link + ".image"]).returncode != 0:
+                raise RuntimeError("%s does not hold the HEX file's image" % link)
         walls = [w for w, _ in runs]
         cpus = [c for _, c in runs]
-        print("%d devices: %s s, CPU %s s" % (count, " ".join("%.2f" % w for w in walls),
+        print("%d devices: %s s, CPU %s s, every image equal to the file" % (count, " ".join("%.2f" % w for w in walls),
                                               " ".join("%.3f" % c for c in cpus)), flush=True)
         lines.append("%d %.3f %.3f %.3f %.4f\n" % (count, statistics.median(walls), min(walls),
                                                    max(walls), statistics.median(cpus)))

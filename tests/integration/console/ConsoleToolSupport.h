@@ -178,10 +178,20 @@ public:
         }
         return m_screen.find(text) != std::string::npos;
     }
+    // Waits for the program to end, then takes what it wrote that was not read yet.
     int wait() {
         int status = 0;
         ::waitpid(m_pid, &status, 0);
         m_pid = -1;
+        pollfd p{m_master, POLLIN, 0};
+        while (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN) != 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            m_screen.append(buffer, static_cast<std::size_t>(n));
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     void signal(int sig) { ::kill(m_pid, sig); }
