@@ -124,7 +124,10 @@ bool TtyLine::open(DWORD baud) {
             error = errno;
         }
     }
-    if (error == 0) {
+    // A program that opened the line before and did not lock it (a terminal program) would read
+    // the device's answers: the line is neither changed nor written while one holds it.
+    const bool held = error == 0 && !OtherHolderOf(m_path).empty();
+    if (error == 0 && !held) {
         // Raw 8N1 without flow control or modem-line gating; a read returns what has come, or
         // nothing after a tenth of a second.
         ::cfmakeraw(&t);
@@ -139,21 +142,17 @@ bool TtyLine::open(DWORD baud) {
             error = errno;
         }
     }
-    if (error != 0) {
+    if (error != 0 || held) {
         CloseQuietly(&m_writeFd);
         CloseQuietly(&m_fd);
+        if (held) {
+            m_error = fw::SystemError(); // busy, though the system refused nothing
+            m_error.cause = fw::SystemError::Cause::kBusy;
+            return false;
+        }
         return fail(error);
     }
     ::ioctl(m_fd, TIOCEXCL);
-    // A program that opened the line before and did not lock it (a terminal program) would
-    // read the device's answers: nothing may be sent while one holds it.
-    const std::string holder = OtherHolderOf(m_path);
-    if (!holder.empty()) {
-        close();
-        m_error = fw::SystemError();
-        m_error.cause = fw::SystemError::Cause::kBusy;
-        return false;
-    }
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(m_fd, TIOCMBIS, &lines); // a pseudo-terminal has no modem lines
     m_readAhead.clear();
