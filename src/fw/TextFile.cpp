@@ -18,13 +18,10 @@ constexpr int kCtrlZ = 0x1A;
 
 class CLibraryFiles : public FileOpener {
 public:
-    explicit CLibraryFiles(bool shared) : m_shared(shared) {}
-
     std::FILE* openForReading(const std::string& path) override {
 #ifdef _WIN32
-        // Deny every other opener, as the framework's exclusive text file does; shared: deny
-        // writers only.
-        return _fsopen(path.c_str(), "rb", m_shared ? _SH_DENYWR : _SH_DENYRW);
+        // Deny every other opener, as the framework's exclusive text file does.
+        return _fsopen(path.c_str(), "rb", _SH_DENYRW);
 #else
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (file != nullptr) {
@@ -32,7 +29,7 @@ public:
             // A folder opens on the host but is no text file; another holder of the lock
             // refuses us.
             if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) ||
-                flock(fileno(file), (m_shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+                flock(fileno(file), LOCK_EX | LOCK_NB) != 0) {
                 std::fclose(file);
                 file = nullptr;
             }
@@ -40,20 +37,12 @@ public:
         return file;
 #endif
     }
-
-private:
-    bool m_shared;
 };
 
 } // namespace
 
 FileOpener& SystemFiles() {
-    static CLibraryFiles files(false);
-    return files;
-}
-
-FileOpener& SharedReadFiles() {
-    static CLibraryFiles files(true);
+    static CLibraryFiles files;
     return files;
 }
 

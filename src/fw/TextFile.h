@@ -29,12 +29,6 @@ public:
 // The machine's own files through the C library, opened without sharing.
 FileOpener& SystemFiles();
 
-// The machine's own files opened for reading together with other such readers and no writer
-// (Windows: other readers only; host: a shared lock). An opener without sharing is refused while
-// one of these is open, and refuses them in turn: several updates of one process can read one
-// package while another process's update cannot.
-FileOpener& SharedReadFiles();
-
 // Text-mode reading: CR LF or LF end a line, a lone CR stays in the line, Ctrl-Z (0x1A) ends
 // the text. Nothing is trimmed and lines have no length limit. The file is opened without
 // sharing and closed by Close or when the object goes away.

@@ -87,28 +87,7 @@ TEST(TextFile, FailsOnAMissingFileAFolderAndAFileHeldByAnother) {
     EXPECT_FALSE(file.Open(folder.path("held.txt")));
     ::close(holder);
     EXPECT_TRUE(file.Open(folder.path("held.txt")));
-}
-
-TEST(TextFile, SharedReadersReadTogetherAndAnExclusiveOpenerIsKeptOutBothWays) {
-    TempDir folder;
-    folder.write("fw.hex", "a\nb\n");
-    const std::string path = folder.path("fw.hex");
-    fw::TextFile first(&fw::SharedReadFiles());
-    fw::TextFile second(&fw::SharedReadFiles());
-    ASSERT_TRUE(first.Open(path));
-    ASSERT_TRUE(second.Open(path));
-    std::string line;
-    ASSERT_TRUE(first.ReadString(line));
-    ASSERT_TRUE(second.ReadString(line));
-    EXPECT_EQ(line, "a") << "each reader has its own position";
-
-    fw::TextFile exclusive;
-    EXPECT_FALSE(exclusive.Open(path)) << "another update is refused while readers share it";
-    first.Close();
-    second.Close();
-    ASSERT_TRUE(exclusive.Open(path));
-    EXPECT_FALSE(first.Open(path)) << "and a shared reader while another update holds it";
-    EXPECT_FALSE(first.Open(folder.dir())) << "a folder is no text file";
+    EXPECT_FALSE(file.Open(folder.dir())) << "a folder is no text file";
 }
 
 TEST(TextFile, GivesTheModificationTimeInLocalCalendarTime) {
