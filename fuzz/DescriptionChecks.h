@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 #include "support/ProgramHarness.h"
 
 namespace fuzzing {
@@ -58,11 +58,11 @@ inline std::string Quote(const std::string& s) {
     return out + "\"";
 }
 
-// Reads the file with fw::TextFile twice (the second time after a rewind) and compares every
+// Reads the file with base::TextFile twice (the second time after a rewind) and compares every
 // line with the model. Empty when all agree, else what differed.
 inline std::string CheckTextFileLines(const std::string& path, const std::string& bytes) {
     const std::vector<std::string> expected = ModelLines(bytes);
-    fw::TextFile file;
+    base::TextFile file;
     if (!file.Open(path)) {
         return "the text file did not open";
     }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ScriptedLine.h"
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
 

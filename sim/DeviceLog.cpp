@@ -1,9 +1,9 @@
 // Bounded log of the device's traffic and line events, and its one-line text form.
 #include "sim/DeviceLog.h"
 
-#include "sim/Fault.h"
-
 #include <cstdio>
+
+#include "base/Printable.h"
 
 namespace sim {
 
@@ -73,10 +73,10 @@ std::string DeviceLog::Format(const LogEntry& entry) {
     std::string line = stamp;
     switch (entry.kind) {
     case LogKind::Received:
-        line += "rx \"" + EscapeText(entry.text) + "\"";
+        line += "rx " + base::Quoted(entry.text);
         break;
     case LogKind::Sent: {
-        line += "tx \"" + EscapeText(entry.text) + "\"";
+        line += "tx " + base::Quoted(entry.text);
         char until[48];
         std::snprintf(until, sizeof until, " (readable at %llu.%03llu ms)",
                       static_cast<unsigned long long>(entry.deliverAt / 1000),

@@ -3,6 +3,8 @@
 
 #include "sim/Protocol.h"
 
+#include "base/Printable.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -280,7 +282,7 @@ void DeviceModel::bootByte(Micros now, std::uint8_t b) {
             const int high = intelhex::HexDigitValue(m_row[1]);
             const int low = intelhex::HexDigitValue(m_row[2]);
             if (high < 0 || low < 0) {
-                rejectRow(now, "length is not two hex digits: " + EscapeText(m_row));
+                rejectRow(now, "length is not two hex digits: " + base::Escaped(m_row));
                 m_strayRun = true; // the rest of that row is dropped quietly
                 return;
             }
@@ -303,7 +305,7 @@ void DeviceModel::stray(Micros now, std::uint8_t b) {
     }
     m_strayRun = true;
     m_log.add(now, LogKind::Event,
-              "stray character " + EscapeText(std::string(1, static_cast<char>(b))) +
+              "stray character " + base::Escaped(std::string(1, static_cast<char>(b))) +
                   " where a row must begin: NAK");
     queue(now, std::string(1, kNak));
 }
@@ -365,7 +367,7 @@ void DeviceModel::completeRow(Micros now) {
     }
     intelhex::HexRecord record;
     if (!intelhex::ParseHexRecord(m_row, &record)) {
-        rejectRow(now, "fails its check: " + EscapeText(m_row.substr(0, 80)));
+        rejectRow(now, "fails its check: " + base::Escaped(m_row.substr(0, 80)));
         return;
     }
     if (record.type == intelhex::kData &&

@@ -1,6 +1,8 @@
 // Parsing, checking and writing back the device's fault-script entries.
 #include "sim/Fault.h"
 
+#include "base/Printable.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -149,6 +151,9 @@ bool UnescapeText(const std::string& text, std::string* out) {
         case '\\':
             result += '\\';
             break;
+        case '"':
+            result += '"';
+            break;
         case 'x': {
             if (i + 2 >= text.size()) {
                 return false;
@@ -179,29 +184,6 @@ bool UnescapeText(const std::string& text, std::string* out) {
     }
     *out = std::move(result);
     return true;
-}
-
-std::string EscapeText(const std::string& bytes) {
-    std::string out;
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
-            out += buffer;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
 }
 
 bool ParseFault(const std::string& line, Fault* fault, std::string* error) {
@@ -350,7 +332,7 @@ std::string FormatFault(const Fault& fault) {
     case Action::Reply:
     case Action::Extra:
         out += '=';
-        for (char c : EscapeText(fault.text)) {
+        for (char c : base::Escaped(fault.text)) {
             if (c == ':') {
                 out += "\\x3A";
             } else {

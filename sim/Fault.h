@@ -59,9 +59,8 @@ const char* ActionName(Action action);
 // A description of the syntax, for a tool's help text.
 std::string FaultSyntaxHelp();
 
-// Text with \r \n \t \\ \xHH escapes resolved; false on a bad escape.
+// Text with \r \n \t \\ \" \xHH escapes resolved (the escapes of base::Escaped); false on a
+// bad escape.
 bool UnescapeText(const std::string& text, std::string* out);
-// Bytes written printable: \r \n \t \\ and \xHH for other control and high characters.
-std::string EscapeText(const std::string& bytes);
 
 } // namespace sim

@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kMaxBaudHistory = 1024;
 }
 
-InProcessComm::InProcessComm(fw::host::VirtualClock& clock, DeviceModel& device,
+InProcessComm::InProcessComm(base::VirtualClock& clock, DeviceModel& device,
                              std::vector<std::string> portPaths)
     : m_clock(clock), m_device(device), m_paths(std::move(portPaths)), m_lastTick(clock.now()) {}
 

@@ -1,7 +1,7 @@
 // The serial port seam served in the same process by the device model, on a virtual clock.
 #pragma once
+#include "base/VirtualClock.h"
 #include "fw/Comm.h"
-#include "fw/host/VirtualClock.h"
 #include "sim/DeviceModel.h"
 
 #include <string>
@@ -19,7 +19,7 @@ namespace sim {
 class InProcessComm : public fw::Comm {
 public:
     // Serves the given device paths ("\\\\.\\COM3" by default); other paths fail to open.
-    InProcessComm(fw::host::VirtualClock& clock, DeviceModel& device,
+    InProcessComm(base::VirtualClock& clock, DeviceModel& device,
                   std::vector<std::string> portPaths = {"\\\\.\\COM3"});
 
     void setPortPaths(std::vector<std::string> portPaths) { m_paths = std::move(portPaths); }
@@ -63,7 +63,7 @@ public:
 private:
     bool valid(HANDLE h);
 
-    fw::host::VirtualClock& m_clock;
+    base::VirtualClock& m_clock;
     DeviceModel& m_device;
     std::vector<std::string> m_paths;
     int m_failOpens = 0;

@@ -2,7 +2,7 @@
 #include "app/UpdateApp.h"
 
 #include "app/ProgramDir.h"
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "ui/UpdateDlg.h"
 
 CUpdateApp::CUpdateApp() = default;

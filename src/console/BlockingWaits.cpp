@@ -5,18 +5,18 @@
 
 namespace console {
 
-BlockingWaits::BlockingWaits(fw::Clock& clock, std::function<bool()> stopRequested,
+BlockingWaits::BlockingWaits(base::Clock& clock, std::function<bool()> stopRequested,
                              std::function<void()> idle)
     : m_clock(clock), m_stopRequested(std::move(stopRequested)), m_idle(std::move(idle)) {}
 
-update::WaitResult BlockingWaits::waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
-                                                   char* received) {
+update::WaitResult BlockingWaits::waitForCharacter(serial::Line& line, std::uint32_t start,
+                                                   std::uint32_t limitMs, char* received) {
     *received = 0;
     for (;;) {
         if (m_stopRequested()) {
             return update::WaitResult::kStopped;
         }
-        const DWORD elapsed = fw::TicksSince(m_clock, start);
+        const std::uint32_t elapsed = base::TicksSince(m_clock, start);
         if (elapsed >= limitMs) {
             return update::WaitResult::kTimedOut;
         }
@@ -33,13 +33,13 @@ update::WaitResult BlockingWaits::waitForCharacter(serial::Line& line, DWORD sta
     }
 }
 
-bool BlockingWaits::pause(DWORD milliseconds) {
-    const DWORD start = m_clock.getTickCount();
+bool BlockingWaits::pause(std::uint32_t milliseconds) {
+    const std::uint32_t start = m_clock.getTickCount();
     for (;;) {
         if (m_stopRequested()) {
             return false;
         }
-        const DWORD elapsed = fw::TicksSince(m_clock, start);
+        const std::uint32_t elapsed = base::TicksSince(m_clock, start);
         if (elapsed >= milliseconds) {
             return true;
         }

@@ -2,7 +2,7 @@
 #pragma once
 #include <functional>
 
-#include "fw/Clock.h"
+#include "base/Clock.h"
 #include "update/LineWaits.h"
 
 namespace console {
@@ -13,22 +13,22 @@ namespace console {
 // The pause and the reads of the modem status sleep instead of spinning.
 class BlockingWaits : public update::LineWaits {
 public:
-    static constexpr DWORD kSliceMs = 100;
-    static constexpr DWORD kStatusReadGapMs = 5;
+    static constexpr std::uint32_t kSliceMs = 100;
+    static constexpr std::uint32_t kStatusReadGapMs = 5;
 
     // stopRequested is asked before every slice; idle is called after each slice that brought
     // nothing (a view shows how long the device has been silent).
-    BlockingWaits(fw::Clock& clock, std::function<bool()> stopRequested,
+    BlockingWaits(base::Clock& clock, std::function<bool()> stopRequested,
                   std::function<void()> idle);
 
-    DWORD now() override { return m_clock.getTickCount(); }
-    update::WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
-                                        char* received) override;
-    bool pause(DWORD milliseconds) override;
+    std::uint32_t now() override { return m_clock.getTickCount(); }
+    update::WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
+                                        std::uint32_t limitMs, char* received) override;
+    bool pause(std::uint32_t milliseconds) override;
     bool betweenStatusReads() override;
 
 private:
-    fw::Clock& m_clock;
+    base::Clock& m_clock;
     std::function<bool()> m_stopRequested;
     std::function<void()> m_idle;
 };

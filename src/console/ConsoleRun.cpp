@@ -81,7 +81,7 @@ int RunCheck(const Options& options, Platform& platform, std::FILE* out, std::FI
         Say(platform, err, "Package check failed.");
         return kExitPackage;
     }
-    fw::TextFile text;
+    base::TextFile text;
     text.OpenText(package.hexText);
     const update::HexFileSummary summary = update::CheckHexRows(text);
     if (!summary.ok()) {

@@ -5,8 +5,8 @@
 
 #include <getopt.h>
 
-#include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
+#include "base/ProductNames.h"
 #include "console/ExitCodes.h"
 
 namespace console {

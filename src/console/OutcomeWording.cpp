@@ -70,8 +70,8 @@ std::string WhereStopped(const Outcome& o) {
     return "at row " + Of(o.rowsSent, o.totalRows);
 }
 
-std::string OpenReason(const fw::SystemError& e) {
-    using Cause = fw::SystemError::Cause;
+std::string OpenReason(const base::SystemError& e) {
+    using Cause = base::SystemError::Cause;
     switch (e.cause) {
     case Cause::kNoSuchPort:
         return "no such device";
@@ -152,7 +152,7 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
     case Failure::kPortOpen:
         r->headline =
             "Cannot open the serial port " + c.portName + ": " + OpenReason(o.openError) + ".";
-        if (o.openError.cause != fw::SystemError::Cause::kUnknown && !o.openError.text.empty()) {
+        if (o.openError.cause != base::SystemError::Cause::kUnknown && !o.openError.text.empty()) {
             r->details.push_back("The system says: " + o.openError.text + " (" +
                                  std::to_string(o.openError.code) + ").");
         }

@@ -3,16 +3,16 @@
 
 #include <cstdio>
 
+#include "base/TextFile.h"
 #include "console/Sha256.h"
 #include "console/Text.h"
-#include "fw/TextFile.h"
 
 namespace console {
 
 Package ReadPackage(const std::string& folderPrefix, const FileProblem& whyUnreadable) {
     Package p;
     p.descriptionPath = folderPrefix + kDescriptionFileName;
-    fw::TextFile description;
+    base::TextFile description;
     if (!description.Open(p.descriptionPath)) {
         p.problem = Package::Problem::kDescriptionUnreadable;
         p.reason = whyUnreadable(p.descriptionPath);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fw/Clock.h"
-#include "fw/SystemError.h"
+#include "base/Clock.h"
+#include "base/SystemError.h"
 #include "serial/Line.h"
 #include "serial/PortInfo.h"
 
@@ -20,7 +20,7 @@ public:
     // The line a port name opens (one per update, so that updates share nothing).
     virtual std::unique_ptr<serial::Line> makeLine(const std::string& port) = 0;
     // The millisecond tick counter, with a sleep.
-    virtual fw::Clock& clock() = 0;
+    virtual base::Clock& clock() = 0;
 
     // The serial ports present, in the system's order.
     virtual std::vector<serial::PortInfo> ports() = 0;
@@ -36,7 +36,7 @@ public:
     virtual std::string describePort(const std::string& port) = 0;
     // What the user can do about a port that did not open: the group to join, the program that
     // holds it; empty when there is nothing to add.
-    virtual std::string openAdvice(const std::string& port, const fw::SystemError& error) = 0;
+    virtual std::string openAdvice(const std::string& port, const base::SystemError& error) = 0;
 
     // The port of the last successful update; empty when none.
     virtual std::string rememberedPort() = 0;

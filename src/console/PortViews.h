@@ -11,7 +11,7 @@ namespace console {
 // On a terminal: the progress feeds the port's live line; the notes become whole lines.
 class LivePortView : public RunView {
 public:
-    LivePortView(PortBoard& board, std::size_t port, std::FILE* out, fw::Clock& clock)
+    LivePortView(PortBoard& board, std::size_t port, std::FILE* out, base::Clock& clock)
         : RunView(out, clock), m_board(board), m_port(port) {}
 
     void stageChanged(update::Stage stage) override { m_board.stage(m_port, stage); }
@@ -30,7 +30,7 @@ private:
 // Elsewhere: the plain lines of one update, each to be prefixed with its port.
 class LinePortView : public LineView {
 public:
-    LinePortView(PortBoard& board, std::size_t port, std::FILE* out, fw::Clock& clock)
+    LinePortView(PortBoard& board, std::size_t port, std::FILE* out, base::Clock& clock)
         : LineView(out, clock), m_board(board), m_port(port) {}
 
     void stageChanged(update::Stage stage) override { m_board.stage(m_port, stage); }

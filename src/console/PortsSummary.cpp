@@ -32,7 +32,7 @@ std::string Padded(const std::string& text, std::size_t columns) {
 
 } // namespace
 
-std::string Seconds(DWORD ms) {
+std::string Seconds(std::uint32_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", ms / 1000.0);
     return text;

@@ -1,10 +1,9 @@
 // The end of an update of several devices at once: the table of the ports' outcomes and the
 // one exit code for them all.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
-
-#include "fw/WinTypes.h"
 
 namespace console {
 
@@ -15,12 +14,12 @@ struct PortSummary {
     std::string outcome; // the headline of its outcome, as for an update of this device alone
     int rowsSent = 0;
     int totalRows = 0;
-    DWORD elapsedMs = 0;
+    std::uint32_t elapsedMs = 0;
     bool ran = true; // false: no update was begun on it (no rows, no time)
 };
 
 // "0.8 s".
-std::string Seconds(DWORD ms);
+std::string Seconds(std::uint32_t ms);
 
 // The worst of several exit codes: a stop by a signal (128 + its number) first, then 1 (the
 // program failed), 6 (transfer), 5 (device entry), 4 (port), 3 (package), 2, and 0 last.

@@ -16,8 +16,8 @@ std::string Percent(int row, int total) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
-std::string MinutesSeconds(DWORD seconds) {
-    const DWORD s = seconds % 60;
+std::string MinutesSeconds(std::uint32_t seconds) {
+    const std::uint32_t s = seconds % 60;
     return std::to_string(seconds / 60) + (s < 10 ? ":0" : ":") + std::to_string(s);
 }
 
@@ -35,11 +35,12 @@ std::vector<std::string> Figures(const RunView::Progress& p) {
     }
     std::string rate = "-- rows/s";
     std::string left = "--:-- left";
-    const DWORD ms = p.now - p.firstRowTick;
+    const std::uint32_t ms = p.now - p.firstRowTick;
     if (p.row >= 2 && ms > 0) {
         const double perSecond = (p.row - 1) * 1000.0 / ms;
         rate = std::to_string(static_cast<long>(perSecond + 0.5)) + " rows/s";
-        left = MinutesSeconds(static_cast<DWORD>((p.total - p.row) / perSecond + 0.5)) + " left";
+        left = MinutesSeconds(static_cast<std::uint32_t>((p.total - p.row) / perSecond + 0.5)) +
+               " left";
     }
     return {Percent(p.row, p.total), rate, left};
 }
@@ -60,7 +61,7 @@ std::string OneDecimal(double value) {
 
 } // namespace
 
-RunView::RunView(std::FILE* out, fw::Clock& clock)
+RunView::RunView(std::FILE* out, base::Clock& clock)
     : m_out(out), m_clock(clock), m_start(clock.getTickCount()) {}
 
 void RunView::packageChecked(const update::HexFileSummary& summary) {
@@ -82,7 +83,7 @@ void RunView::modemStatus(bool statusRead, bool dsrOn) {
     }
 }
 
-void RunView::waitStarted(update::Stage, DWORD) {
+void RunView::waitStarted(update::Stage, std::uint32_t) {
     m_waitStart = m_clock.getTickCount();
     m_waiting = true;
     m_progress.waitedMs = 0;
@@ -135,14 +136,14 @@ void RunView::finish(bool succeeded) {
     }
 }
 
-std::string RunView::Summary(int rows, long dataBytes, DWORD elapsedMs) {
+std::string RunView::Summary(int rows, long dataBytes, std::uint32_t elapsedMs) {
     const double seconds = elapsedMs / 1000.0;
     const long rate = seconds > 0 ? static_cast<long>(rows / seconds + 0.5) : 0;
     return std::to_string(rows) + " rows, " + std::to_string(dataBytes) + " data bytes in " +
            OneDecimal(seconds) + " s, " + std::to_string(rate) + " rows/s";
 }
 
-BarView::BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width, bool eraseToEnd)
+BarView::BarView(std::FILE* out, base::Clock& clock, std::function<int()> width, bool eraseToEnd)
     : RunView(out, clock), m_width(std::move(width)), m_eraseToEnd(eraseToEnd) {}
 
 std::string BarView::BarLine(const Progress& p, int width) {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "fw/Clock.h"
+#include "base/Clock.h"
 #include "update/UpdateObserver.h"
 
 namespace console {
@@ -18,16 +18,16 @@ public:
     struct Progress {
         int row = 0;
         int total = 0;
-        DWORD firstRowTick = 0; // when row 1 was sent
-        DWORD now = 0;
-        DWORD waitedMs = 0; // how long the device has been silent in the current wait
+        std::uint32_t firstRowTick = 0; // when row 1 was sent
+        std::uint32_t now = 0;
+        std::uint32_t waitedMs = 0; // how long the device has been silent in the current wait
     };
 
-    RunView(std::FILE* out, fw::Clock& clock);
+    RunView(std::FILE* out, base::Clock& clock);
 
     void packageChecked(const update::HexFileSummary& summary) override;
     void modemStatus(bool statusRead, bool dsrOn) override;
-    void waitStarted(update::Stage stage, DWORD limitMs) override;
+    void waitStarted(update::Stage stage, std::uint32_t limitMs) override;
     void bootLoaderVersion(const std::string& version) override;
     void rowSent(int row, int total, std::size_t rowLength) override;
 
@@ -44,11 +44,11 @@ public:
     bool dsrOn() const { return m_dsrOn; }
 
     // "302 rows, 4800 data bytes in 1.4 s, 215 rows/s".
-    static std::string Summary(int rows, long dataBytes, DWORD elapsedMs);
+    static std::string Summary(int rows, long dataBytes, std::uint32_t elapsedMs);
 
 protected:
     // The device has been silent this long before a view says so.
-    static constexpr DWORD kSilenceShownMs = 1000;
+    static constexpr std::uint32_t kSilenceShownMs = 1000;
 
     // Draws the progress now (a row was sent, or a wait goes on).
     virtual void drawProgress(const Progress& progress, bool lastRow) = 0;
@@ -64,10 +64,10 @@ private:
     void update(bool rowSent);
 
     std::FILE* m_out;
-    fw::Clock& m_clock;
-    DWORD m_start;
+    base::Clock& m_clock;
+    std::uint32_t m_start;
     Progress m_progress;
-    DWORD m_waitStart = 0;
+    std::uint32_t m_waitStart = 0;
     bool m_waiting = false;
     long m_dataBytes = 0;
     bool m_modemStatusRead = true;
@@ -80,13 +80,14 @@ private:
 // Redrawn at most every kRedrawMs when it changed, and at the last row.
 class BarView : public RunView {
 public:
-    static constexpr DWORD kRedrawMs = 100;
+    static constexpr std::uint32_t kRedrawMs = 100;
     // Narrower than this, the bar is left out and the figures stand alone.
     static constexpr int kNarrowestBar = 5;
 
     // width gives the terminal's columns at the moment (0 when unknown: 80 is taken);
     // eraseToEnd: the terminal takes "ESC [ K", which erases the rest of the line.
-    BarView(std::FILE* out, fw::Clock& clock, std::function<int()> width, bool eraseToEnd = false);
+    BarView(std::FILE* out, base::Clock& clock, std::function<int()> width,
+            bool eraseToEnd = false);
 
     // The bar line for a width, without the carriage return: exactly width - 1 columns, so
     // that it never wraps. Narrower, the bar goes first, then the time left, the rate and the
@@ -102,7 +103,7 @@ private:
     std::function<int()> m_width;
     bool m_eraseToEnd;
     bool m_drawn = false;
-    DWORD m_lastDraw = 0;
+    std::uint32_t m_lastDraw = 0;
     std::string m_lastLine;
     Progress m_latest;
     bool m_behind = false; // m_latest is newer than what the line shows
@@ -112,7 +113,7 @@ private:
 // last row, and one when the device has been silent for a second.
 class LineView : public RunView {
 public:
-    LineView(std::FILE* out, fw::Clock& clock) : RunView(out, clock) {}
+    LineView(std::FILE* out, base::Clock& clock) : RunView(out, clock) {}
 
 private:
     void drawProgress(const Progress& progress, bool lastRow) override;

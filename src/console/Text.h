@@ -1,19 +1,15 @@
-// Text for the console and the trace: bytes from files and the device made safe to print, and
-// the one measure of a text's width on a terminal with its fitting and wrapping.
+// Text for the console and the trace: the one measure of a text's width on a terminal, with its
+// fitting and wrapping; bytes from files and the device are escaped by the ground floor's rules.
 #pragma once
 #include <string>
 
+#include "base/Printable.h"
+
 namespace console {
 
-// The bytes in double quotes, with \r \n \t \\ \" and \xHH for every byte outside printable
-// ASCII, so that a damaged or hostile file or device cannot move the cursor or clear the screen.
-std::string Quoted(const std::string& bytes);
-// The same without the quotes, for names that stand in a sentence.
-std::string Escaped(const std::string& bytes);
-
-// One received character by name and value: NAK (0x15), XON (0x11), the at sign (0x40),
-// "Z" (0x5A), 0xE9.
-std::string CharacterName(char c);
+using base::CharacterName;
+using base::Escaped;
+using base::Quoted;
 
 // Columns a text takes: UTF-8 continuation bytes take none.
 int Columns(const std::string& text);

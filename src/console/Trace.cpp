@@ -7,16 +7,16 @@ namespace console {
 
 namespace {
 
-constexpr DWORD kReceiveGapMs = 20;
+constexpr std::uint32_t kReceiveGapMs = 20;
 
-std::string Reason(const fw::SystemError& e) {
+std::string Reason(const base::SystemError& e) {
     return e.text.empty() ? "code " + std::to_string(e.code)
                           : Escaped(e.text) + " (" + std::to_string(e.code) + ")";
 }
 
 } // namespace
 
-Trace::Trace(serial::Line& inner, fw::Clock& clock) : m_inner(inner), m_clock(clock) {}
+Trace::Trace(serial::Line& inner, base::Clock& clock) : m_inner(inner), m_clock(clock) {}
 
 Trace::~Trace() {
     if (m_log != nullptr) {
@@ -67,7 +67,7 @@ void Trace::event(const std::string& what) {
     if (m_log == nullptr) {
         return;
     }
-    const DWORD ms = m_clock.getTickCount() - m_start;
+    const std::uint32_t ms = m_clock.getTickCount() - m_start;
     std::fprintf(m_log, "%6lu.%03lu %s\n", static_cast<unsigned long>(ms / 1000),
                  static_cast<unsigned long>(ms % 1000), what.c_str());
 }
@@ -76,14 +76,14 @@ void Trace::flushReceived() {
     if (m_received.empty() || m_log == nullptr) {
         return;
     }
-    const DWORD ms = m_receivedTick - m_start;
+    const std::uint32_t ms = m_receivedTick - m_start;
     std::fprintf(m_log, "%6lu.%03lu rx %s\n", static_cast<unsigned long>(ms / 1000),
                  static_cast<unsigned long>(ms % 1000), Quoted(m_received).c_str());
     m_received.clear();
     std::fflush(m_log);
 }
 
-bool Trace::open(DWORD baud) {
+bool Trace::open(std::uint32_t baud) {
     const bool ok = m_inner.open(baud);
     event("open " + Escaped(name()) + " at " + std::to_string(baud) +
           (ok ? " ok" : " failed: " + Reason(m_inner.lastError())));
@@ -99,7 +99,7 @@ void Trace::close() {
     }
 }
 
-bool Trace::setSpeed(DWORD baud) {
+bool Trace::setSpeed(std::uint32_t baud) {
     const bool ok = m_inner.setSpeed(baud);
     event("speed " + std::to_string(baud) + (ok ? "" : " failed: " + Reason(m_inner.lastError())));
     return ok;
@@ -119,9 +119,9 @@ bool Trace::write(const std::string& data) {
     return ok;
 }
 
-int Trace::read(char* buffer, int max, DWORD limitMs) {
+int Trace::read(char* buffer, int max, std::uint32_t limitMs) {
     const int count = m_inner.read(buffer, max, limitMs);
-    const DWORD now = m_clock.getTickCount();
+    const std::uint32_t now = m_clock.getTickCount();
     if (!m_received.empty() && now - m_lastReceivedTick >= kReceiveGapMs) {
         flushReceived();
     }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "fw/Clock.h"
+#include "base/Clock.h"
 #include "serial/Line.h"
 
 namespace console {
@@ -19,7 +19,7 @@ namespace console {
 // rows of the HEX file are the writes that begin with a colon; they are numbered as they go.
 class Trace : public serial::Line {
 public:
-    Trace(serial::Line& inner, fw::Clock& clock);
+    Trace(serial::Line& inner, base::Clock& clock);
     // Flushes and closes the log.
     ~Trace() override;
     Trace(const Trace&) = delete;
@@ -34,26 +34,26 @@ public:
     void endLog(const std::string& outcome);
 
     const std::string& name() const override { return m_inner.name(); }
-    bool open(DWORD baud) override;
+    bool open(std::uint32_t baud) override;
     void close() override;
-    bool setSpeed(DWORD baud) override;
+    bool setSpeed(std::uint32_t baud) override;
     bool write(const std::string& data) override;
-    int read(char* buffer, int max, DWORD limitMs) override;
+    int read(char* buffer, int max, std::uint32_t limitMs) override;
     bool purgeInput() override;
     serial::Dsr dsr() override;
-    fw::SystemError lastError() const override { return m_inner.lastError(); }
+    base::SystemError lastError() const override { return m_inner.lastError(); }
 
 private:
     void event(const std::string& what);
     void flushReceived();
 
     serial::Line& m_inner;
-    fw::Clock& m_clock;
+    base::Clock& m_clock;
     std::FILE* m_log = nullptr;
-    DWORD m_start = 0;
+    std::uint32_t m_start = 0;
     std::string m_received;
-    DWORD m_receivedTick = 0;
-    DWORD m_lastReceivedTick = 0;
+    std::uint32_t m_receivedTick = 0;
+    std::uint32_t m_lastReceivedTick = 0;
     int m_dsr = -1; // serial::Dsr as last logged; -1 before the first read
     int m_rows = 0; // rows written so far
 };

@@ -86,7 +86,7 @@ int PrepareJob(const Options& options, Platform& platform, std::FILE* out, std::
                 (p.hexName.empty() ? "" : ", HEX file " + Quoted(p.hexName)));
     }
     if (p.ok()) {
-        fw::TextFile text;
+        base::TextFile text;
         text.OpenText(p.hexText);
         job->checked = update::CheckHexRows(text);
     }

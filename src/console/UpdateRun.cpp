@@ -44,7 +44,7 @@ bool UpdateRun::traceTo(const std::string& path, const std::string& version) {
 RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& checked) {
     RunResult result;
     result.started = std::time(nullptr);
-    const DWORD start = m_platform.clock().getTickCount();
+    const std::uint32_t start = m_platform.clock().getTickCount();
     if (m_trace) {
         m_trace->note("HEX file " + Escaped(package.hexPath) + ", " +
                       std::to_string(package.hexText.size()) + " bytes, " +
@@ -72,7 +72,7 @@ RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& c
         context.openAdvice = m_platform.openAdvice(m_port, result.outcome.openError);
     }
     result.report = DescribeOutcome(result.outcome, context);
-    result.elapsedMs = fw::TicksSince(m_platform.clock(), start);
+    result.elapsedMs = base::TicksSince(m_platform.clock(), start);
     if (m_trace) {
         m_trace->endLog(result.report.headline + " (exit code " +
                         std::to_string(result.report.exitCode) + ")");

@@ -20,7 +20,7 @@ struct RunResult {
     update::Outcome outcome;
     OutcomeReport report;
     std::time_t started = 0; // when the update began, by the calendar
-    DWORD elapsedMs = 0;
+    std::uint32_t elapsedMs = 0;
 };
 
 class UpdateRun {

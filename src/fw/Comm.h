@@ -1,7 +1,7 @@
 // The communications seam: the kernel's serial-port functions on one handle, as CSerialPort uses
 // them.
 #pragma once
-#include "fw/SystemError.h"
+#include "base/SystemError.h"
 #include "fw/WinTypes.h"
 
 namespace fw {
@@ -28,7 +28,7 @@ public:
 
     // Why the last failed call of this object failed (GetLastError); unknown where the backend
     // cannot tell.
-    virtual SystemError lastError() const { return SystemError(); }
+    virtual base::SystemError lastError() const { return base::SystemError(); }
 };
 
 } // namespace fw

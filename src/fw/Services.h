@@ -1,11 +1,11 @@
 // The platform services that the application object hands to the program.
 #pragma once
-#include "fw/Clock.h"
+#include "base/Clock.h"
+#include "base/TextFile.h"
 #include "fw/Comm.h"
 #include "fw/PortMap.h"
 #include "fw/Profile.h"
 #include "fw/Shell.h"
-#include "fw/TextFile.h"
 #include "fw/TopWindows.h"
 #include "fw/Ui.h"
 
@@ -13,14 +13,14 @@ namespace fw {
 
 struct Services {
     Comm* comm = nullptr;
-    Clock* clock = nullptr;
+    base::Clock* clock = nullptr;
     PortMap* portMap = nullptr;
     Profile* profile = nullptr;
     TopWindows* windows = nullptr;
     Shell* shell = nullptr;
     Ui* ui = nullptr;
     // Null: the machine's own files.
-    FileOpener* files = nullptr;
+    base::FileOpener* files = nullptr;
 };
 
 } // namespace fw

@@ -1,10 +1,10 @@
 // serial::Line: one serial line as the update engine speaks to it, 8 data bits, no parity, one
 // stop bit, no flow control: a handful of operations on a line known by its name.
 #pragma once
+#include <cstdint>
 #include <string>
 
-#include "fw/SystemError.h"
-#include "fw/WinTypes.h"
+#include "base/SystemError.h"
 
 namespace serial {
 
@@ -26,22 +26,22 @@ public:
     virtual const std::string& name() const = 0;
     // Opens the line at the speed with DTR and RTS raised, closing it first when open. False
     // when it cannot be opened; lastError says why.
-    virtual bool open(DWORD baud) = 0;
+    virtual bool open(std::uint32_t baud) = 0;
     // Drops DTR, then RTS, and closes the line; nothing when it is closed.
     virtual void close() = 0;
     // Another speed for the open line; what arrived at the old speed is thrown away.
-    virtual bool setSpeed(DWORD baud) = 0;
+    virtual bool setSpeed(std::uint32_t baud) = 0;
     // Hands every byte of data to the line; false when it cannot (lastError).
     virtual bool write(const std::string& data) = 0;
     // Takes up to max bytes that have arrived. When none has, waits up to limitMs for the first
     // (0: no wait). The count taken, 0 when nothing came (a signal may end the wait early), or
     // kReadFailed.
-    virtual int read(char* buffer, int max, DWORD limitMs) = 0;
+    virtual int read(char* buffer, int max, std::uint32_t limitMs) = 0;
     // Throws away what has arrived and not been read.
     virtual bool purgeInput() = 0;
     virtual Dsr dsr() = 0;
     // Why the last failed operation failed, as the system says it.
-    virtual fw::SystemError lastError() const = 0;
+    virtual base::SystemError lastError() const = 0;
 };
 
 } // namespace serial

@@ -202,6 +202,6 @@ int CSerialPort::GetPortNumber() const {
     return m_bOpen ? m_nPort : -1;
 }
 
-fw::SystemError CSerialPort::LastError() const {
+base::SystemError CSerialPort::LastError() const {
     return comm().lastError();
 }

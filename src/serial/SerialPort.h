@@ -35,7 +35,7 @@ public:
     int GetPortNumber() const;
     // Why the last failed call on the line failed, as the system says it (after a failed Open,
     // why the port could not be opened).
-    fw::SystemError LastError() const;
+    base::SystemError LastError() const;
 
     // The line settings last handed to the port (tests look at them).
     const DCB& LineSettings() const { return m_dcb; }

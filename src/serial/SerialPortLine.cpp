@@ -3,15 +3,15 @@
 
 namespace serial {
 
-SerialPortLine::SerialPortLine(CSerialPort& port, int portNumber, fw::Clock& clock)
+SerialPortLine::SerialPortLine(CSerialPort& port, int portNumber, base::Clock& clock)
     : m_port(port), m_portNumber(portNumber), m_name("COM" + std::to_string(portNumber)),
       m_clock(clock) {}
 
-bool SerialPortLine::open(DWORD baud) {
+bool SerialPortLine::open(std::uint32_t baud) {
     return m_port.Open(m_portNumber, static_cast<int>(baud), 'N', 8, 1) != FALSE;
 }
 
-bool SerialPortLine::setSpeed(DWORD baud) {
+bool SerialPortLine::setSpeed(std::uint32_t baud) {
     return m_port.Reconfigure(static_cast<int>(baud), 'N', '8') != FALSE;
 }
 
@@ -19,7 +19,7 @@ bool SerialPortLine::write(const std::string& data) {
     return m_port.WriteString(data.c_str()) != FALSE;
 }
 
-int SerialPortLine::read(char* buffer, int max, DWORD limitMs) {
+int SerialPortLine::read(char* buffer, int max, std::uint32_t limitMs) {
     if (max <= 0) {
         return 0;
     }
@@ -29,7 +29,7 @@ int SerialPortLine::read(char* buffer, int max, DWORD limitMs) {
         }
         const DWORD start = m_clock.getTickCount();
         while (m_port.BytesWaiting() == 0) {
-            if (fw::TicksSince(m_clock, start) >= limitMs) {
+            if (base::TicksSince(m_clock, start) >= limitMs) {
                 return 0;
             }
         }

@@ -1,8 +1,8 @@
 // The About and contact box: placement, texts, the contact block and its web link.
 #include "ui/AboutDlg.h"
 
-#include "app/ProgramNames.h"
 #include "app/ProgramVersion.h"
+#include "base/ProductNames.h"
 #include "fw/App.h"
 #include "ui/ContactInfo.h"
 #include "ui/DialogPosition.h"

@@ -48,7 +48,7 @@ void CUpdateDlg::BeginUpdate() {
     const std::string title = "Firmware Update Error";
 
     const int port = PortOfButton(GetCheckedRadioButton(kFirstPortButton, kLastPortButton));
-    fw::Clock& clock = *app.services().clock;
+    base::Clock& clock = *app.services().clock;
     update::PollingWaits waits(clock);
     DialogUpdateView view(*this, port);
     serial::SerialPortLine line(m_serialPort, port, clock);

@@ -11,7 +11,7 @@ namespace {
 constexpr int kRepaintEveryRows = 50;
 } // namespace
 
-bool DialogUpdateView::retryOpen(const fw::SystemError&) {
+bool DialogUpdateView::retryOpen(const base::SystemError&) {
     m_dialog.RequestPortLoan(m_port);
     return true;
 }

@@ -12,7 +12,7 @@ public:
 
     // The port is held by another program: ask the companion test program to lend it, then try
     // once more.
-    bool retryOpen(const fw::SystemError&) override;
+    bool retryOpen(const base::SystemError&) override;
     // The other eleven port buttons are disabled while the port is in use.
     void portOpened() override;
     void bootLoaderVersion(const std::string& version) override;

@@ -1,6 +1,6 @@
 // The firmware package beside the program: the description file and the check of the HEX file.
+#include "base/TextFile.h"
 #include "fw/App.h"
-#include "fw/TextFile.h"
 #include "ui/UpdateDlg.h"
 #include "update/ModificationStamp.h"
 
@@ -9,7 +9,7 @@ namespace {
 const char* const kDescriptionFileName = "Keystrand_SM.txt";
 const char* const kPackageCaption = DEVICE_NAME " Update";
 
-fw::FileOpener* Files() {
+base::FileOpener* Files() {
     fw::App* app = fw::App::Current();
     return app != nullptr ? app->services().files : nullptr;
 }
@@ -19,7 +19,7 @@ fw::FileOpener* Files() {
 BOOL CUpdateDlg::LoadFirmwarePackage() {
     const std::string caption = kPackageCaption;
     const std::string path = m_strProgramDir + kDescriptionFileName;
-    fw::TextFile description(Files());
+    base::TextFile description(Files());
     bool opened = description.Open(path);
     if (opened) {
         bool bothLines = description.ReadString(m_strFirmwareVersion);
@@ -45,7 +45,7 @@ BOOL CUpdateDlg::LoadFirmwarePackage() {
 }
 
 BOOL CUpdateDlg::CheckFirmwareFile() {
-    fw::TextFile hexFile(Files());
+    base::TextFile hexFile(Files());
     if (!hexFile.Open(m_strProgramDir + m_strHexFileName)) {
         MessageBox(std::string("Unable to open the firmware hex file:     \n") + "     " +
                        m_strHexFileName + "     ",
@@ -54,7 +54,7 @@ BOOL CUpdateDlg::CheckFirmwareFile() {
         SetDlgItemText(IDC_FIRMWARE_FILE, "Firmware file  =  " + m_strHexFileName);
         return FALSE;
     }
-    fw::LocalTime modified;
+    base::LocalTime modified;
     hexFile.GetModificationTime(&modified);
     const std::string stamp = FormatModificationStamp(modified);
     hexFile.Close();

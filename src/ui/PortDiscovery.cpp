@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <strings.h>
 
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "fw/App.h"
 #include "serial/PortMapWalk.h"
 #include "ui/PortButtons.h"

@@ -1,6 +1,6 @@
 // The HEX transfer as the dialog shows it: the session's events in the status lines, its outcome
 // in one message box, the remembered port on success, and the clean-up after every outcome.
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "fw/App.h"
 #include "serial/SerialPortLine.h"
 #include "ui/DialogUpdateView.h"
@@ -42,7 +42,7 @@ void CUpdateDlg::TransferHexFile() {
     SetDlgItemText(IDC_ROW_PROGRESS, "");
     SetDlgItemText(IDC_UPDATE_RESULT, "");
 
-    fw::Clock& clock = *app.services().clock;
+    base::Clock& clock = *app.services().clock;
     update::PollingWaits waits(clock);
     const int port = m_serialPort.GetPortNumber();
     DialogUpdateView view(*this, port);

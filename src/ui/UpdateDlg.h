@@ -2,14 +2,12 @@
 #pragma once
 #include <string>
 
+#include "base/ProductNames.h"
 #include "fw/Dialog.h"
 #include "serial/SerialPort.h"
 #include "ui/PortRange.h"
 #include "ui/resource.h"
 #include "update/UpdateSession.h"
-
-// The device's name as it stands in titles and messages.
-#define DEVICE_NAME "Keystrand SM"
 
 // Private message bound to the update run.
 #define WM_RUN_UPDATE 0x0465

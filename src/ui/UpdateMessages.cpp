@@ -1,7 +1,7 @@
 // The texts of the dialog's update outcomes, put together from their fixed pieces.
 #include "ui/UpdateMessages.h"
 
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "ui/ContactInfo.h"
 #include "ui/UpdateDlg.h"
 

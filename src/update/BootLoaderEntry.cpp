@@ -38,7 +38,7 @@ Outcome UpdateSession::EnterBootLoader() {
     m_observer.waitStarted(Stage::kIdentifyingDevice, kEntryLimitMs);
     char reply[kIdentityBufferSize] = {};
     std::size_t count = 0;
-    const DWORD start = m_waits.now();
+    const std::uint32_t start = m_waits.now();
     for (;;) {
         char c = 0;
         const WaitResult result = m_waits.waitForCharacter(m_line, start, kEntryLimitMs, &c);
@@ -67,7 +67,7 @@ Outcome UpdateSession::EnterBootLoader() {
     Send(kRestartCommand);
     m_facts.device = DeviceState::kRestartRequested;
     m_observer.waitStarted(Stage::kRestarting, kEntryLimitMs);
-    const DWORD restartStart = m_waits.now();
+    const std::uint32_t restartStart = m_waits.now();
     while (m_waits.now() - restartStart < kEntryLimitMs) {
         if (m_line.dsr() == serial::Dsr::kOff) {
             return Succeeded();

@@ -2,13 +2,12 @@
 // how long each of them may take to say it.
 #pragma once
 #include <cstddef>
-
-#include "fw/WinTypes.h"
+#include <cstdint>
 
 namespace update {
 
 // Application firmware, at 9600 baud 8N1. DSR on means it runs.
-constexpr DWORD kApplicationBaud = 9600;
+constexpr std::uint32_t kApplicationBaud = 9600;
 constexpr char kIdentityCommand[] = "<V";
 constexpr char kRestartCommand[] = "<W";
 // The identity reply: 18 characters of which the first 12 are checked.
@@ -18,7 +17,7 @@ constexpr std::size_t kIdentityReplyLength = 18;
 constexpr std::size_t kIdentityBufferSize = 25;
 
 // Boot loader, at 115200 baud 8N1.
-constexpr DWORD kBootLoaderBaud = 115200;
+constexpr std::uint32_t kBootLoaderBaud = 115200;
 constexpr char kIdentificationRequest[] = "#&!KYST-SM35";
 constexpr char kExpectedVersion[] = "KYST-SM-2.10";
 constexpr std::size_t kVersionLength = 12;
@@ -32,9 +31,9 @@ constexpr char kLineCompleteChar = '~';
 constexpr char kFileCompleteChar = 0x40;
 
 // Limits. The pause lets the boot loader settle at its speed before it is spoken to.
-constexpr DWORD kEntryLimitMs = 2000;
-constexpr DWORD kSettleMs = 100;
-constexpr DWORD kVersionLimitMs = 3000;
-constexpr DWORD kStepLimitMs = 2000;
+constexpr std::uint32_t kEntryLimitMs = 2000;
+constexpr std::uint32_t kSettleMs = 100;
+constexpr std::uint32_t kVersionLimitMs = 3000;
+constexpr std::uint32_t kStepLimitMs = 2000;
 
 } // namespace update

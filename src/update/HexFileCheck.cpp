@@ -1,6 +1,7 @@
 // The whole-file check of a HEX file, row by row through the record check.
 #include "update/HexFileCheck.h"
 
+#include "base/Printable.h"
 #include "update/HexRecord.h"
 
 namespace update {
@@ -10,10 +11,7 @@ namespace {
 constexpr std::size_t kShownRowChars = 80;
 
 std::string ShownRow(const std::string& row) {
-    std::string shown;
-    for (std::size_t i = 0; i < row.size() && i < kShownRowChars; ++i) {
-        shown += intelhex::PrintableCharacter(row[i]);
-    }
+    const std::string shown = base::Escaped(row.substr(0, kShownRowChars));
     return row.size() > kShownRowChars ? shown + "..." : shown;
 }
 
@@ -40,7 +38,7 @@ std::string HexFileProblem::Describe() const {
     return "unknown problem";
 }
 
-HexFileSummary CheckHexRows(fw::TextFile& file) {
+HexFileSummary CheckHexRows(base::TextFile& file) {
     HexFileSummary s;
     HexFileProblem& p = s.problem;
     int endOfFileRow = 0;
@@ -94,8 +92,8 @@ HexFileSummary CheckHexRows(fw::TextFile& file) {
     return s;
 }
 
-HexFileSummary CheckHexFile(const std::string& path, fw::FileOpener* files) {
-    fw::TextFile file(files);
+HexFileSummary CheckHexFile(const std::string& path, base::FileOpener* files) {
+    base::TextFile file(files);
     if (!file.Open(path)) {
         HexFileSummary s;
         s.problem.kind = HexFileProblem::Kind::kCannotOpen;

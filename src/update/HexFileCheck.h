@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 
 namespace update {
 
@@ -41,9 +41,9 @@ struct HexFileSummary {
 // and checks it: every row a valid Intel-HEX record, and exactly one end-of-file record, which
 // is the last row. The boot loader ends the transfer at that record, so a file without it, or
 // with rows after it, can never be flashed whole.
-HexFileSummary CheckHexRows(fw::TextFile& file);
+HexFileSummary CheckHexRows(base::TextFile& file);
 
 // Opens the file at path through the seam (null: the machine's files) and checks it.
-HexFileSummary CheckHexFile(const std::string& path, fw::FileOpener* files = nullptr);
+HexFileSummary CheckHexFile(const std::string& path, base::FileOpener* files = nullptr);
 
 } // namespace update

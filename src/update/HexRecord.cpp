@@ -1,6 +1,8 @@
 // Parses and verifies one Intel-HEX row: colon, length, address, type, data and checksum.
 #include "update/HexRecord.h"
 
+#include "base/Printable.h"
+
 namespace intelhex {
 
 namespace {
@@ -60,14 +62,6 @@ int HexDigitValue(char c) {
     return -1;
 }
 
-std::string PrintableCharacter(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F) {
-        return std::string(1, c);
-    }
-    return "\\x" + Hex2(u);
-}
-
 bool ParseHexRecord(const std::string& row, HexRecord* record) {
     return ParseHexRecord(row, record, nullptr);
 }
@@ -87,12 +81,12 @@ bool ParseHexRecord(const std::string& row, HexRecord* record, std::string* prob
         return false;
     }
     if (row[0] != ':') {
-        why = "begins with '" + PrintableCharacter(row[0]) + "', not ':'";
+        why = "begins with '" + base::Escaped(row.substr(0, 1)) + "', not ':'";
         return false;
     }
     for (std::size_t i = 1; i < row.size(); ++i) {
         if (HexDigitValue(row[i]) < 0) {
-            why = "'" + PrintableCharacter(row[i]) + "' at column " + std::to_string(i + 1) +
+            why = "'" + base::Escaped(row.substr(i, 1)) + "' at column " + std::to_string(i + 1) +
                   " is not a hex digit";
             return false;
         }

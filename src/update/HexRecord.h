@@ -40,7 +40,4 @@ bool ParseHexRecord(const std::string& row, HexRecord* record);
 // quoted with non-printing ones escaped.
 bool ParseHexRecord(const std::string& row, HexRecord* record, std::string* problem);
 
-// The character as it may be shown to a user: printable ASCII as it is, anything else as \xHH.
-std::string PrintableCharacter(char c);
-
 } // namespace intelhex

@@ -22,7 +22,7 @@ Outcome UpdateSession::ReadVersion() {
         outcome.reply.assign(version, count < kVersionBufferSize ? count : kVersionBufferSize);
         return outcome;
     };
-    const DWORD start = m_waits.now();
+    const std::uint32_t start = m_waits.now();
     for (;;) {
         char c = 0;
         const WaitResult result = m_waits.waitForCharacter(m_line, start, kVersionLimitMs, &c);
@@ -76,7 +76,7 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
         return failure;
     }
 
-    fw::TextFile hexFile(package.files);
+    base::TextFile hexFile(package.files);
     if (package.hexText != nullptr ? !hexFile.OpenText(*package.hexText)
                                    : !hexFile.Open(package.hexPath)) {
         return Failed(Failure::kHexOpen);

@@ -1,7 +1,8 @@
 // The one seam through which an update waits on its device: one face polls without sleeping,
 // another blocks in the kernel.
 #pragma once
-#include "fw/WinTypes.h"
+#include <cstdint>
+
 #include "serial/Line.h"
 
 namespace update {
@@ -19,12 +20,12 @@ public:
 
     // The millisecond tick counter that limits are measured on; wraps at 2^32, so every limit is
     // an unsigned difference from a start.
-    virtual DWORD now() = 0;
+    virtual std::uint32_t now() = 0;
     // One character from the line, once limitMs have passed since start at the latest.
-    virtual WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
-                                        char* received) = 0;
+    virtual WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
+                                        std::uint32_t limitMs, char* received) = 0;
     // Until milliseconds have passed since the call; false when the user stopped the update.
-    virtual bool pause(DWORD milliseconds) = 0;
+    virtual bool pause(std::uint32_t milliseconds) = 0;
     // Between two reads of the modem status while a change of DSR is awaited; false when the
     // user stopped the update.
     virtual bool betweenStatusReads() = 0;

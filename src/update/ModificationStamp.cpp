@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-std::string FormatModificationStamp(const fw::LocalTime& time) {
+std::string FormatModificationStamp(const base::LocalTime& time) {
     char date[64];
     std::snprintf(date, sizeof date, "     (%d-%d-%d, ", time.month, time.day, time.year);
 

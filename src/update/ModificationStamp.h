@@ -2,8 +2,8 @@
 #pragma once
 #include <string>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 
 // "     (month-day-year, hh:mm:ss AM)" in the 12-hour form: hour 0 shows as 0 AM, 12 as 12 PM,
 // 13 to 23 as 1 to 11 PM; minutes and seconds get a leading zero, the hour keeps its blank.
-std::string FormatModificationStamp(const fw::LocalTime& time);
+std::string FormatModificationStamp(const base::LocalTime& time);

@@ -3,10 +3,10 @@
 
 namespace update {
 
-WaitResult PollingWaits::waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
-                                          char* received) {
+WaitResult PollingWaits::waitForCharacter(serial::Line& line, std::uint32_t start,
+                                          std::uint32_t limitMs, char* received) {
     *received = 0;
-    while (fw::TicksSince(m_clock, start) < limitMs) {
+    while (base::TicksSince(m_clock, start) < limitMs) {
         char c = 0;
         const int count = line.read(&c, 1, 0); // never waits: the loop is the wait
         if (count == serial::Line::kReadFailed) {
@@ -20,9 +20,9 @@ WaitResult PollingWaits::waitForCharacter(serial::Line& line, DWORD start, DWORD
     return WaitResult::kTimedOut;
 }
 
-bool PollingWaits::pause(DWORD milliseconds) {
-    const DWORD start = m_clock.getTickCount();
-    while (fw::TicksSince(m_clock, start) < milliseconds) {
+bool PollingWaits::pause(std::uint32_t milliseconds) {
+    const std::uint32_t start = m_clock.getTickCount();
+    while (base::TicksSince(m_clock, start) < milliseconds) {
     }
     return true;
 }

@@ -1,6 +1,6 @@
 // update::PollingWaits: the waits of the dialog, busy loops on the tick counter.
 #pragma once
-#include "fw/Clock.h"
+#include "base/Clock.h"
 #include "update/LineWaits.h"
 
 namespace update {
@@ -9,16 +9,16 @@ namespace update {
 // moment it arrives, and never dispatches a window message. Never stops early.
 class PollingWaits : public LineWaits {
 public:
-    explicit PollingWaits(fw::Clock& clock) : m_clock(clock) {}
+    explicit PollingWaits(base::Clock& clock) : m_clock(clock) {}
 
-    DWORD now() override { return m_clock.getTickCount(); }
-    WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limitMs,
+    std::uint32_t now() override { return m_clock.getTickCount(); }
+    WaitResult waitForCharacter(serial::Line& line, std::uint32_t start, std::uint32_t limitMs,
                                 char* received) override;
-    bool pause(DWORD milliseconds) override;
+    bool pause(std::uint32_t milliseconds) override;
     bool betweenStatusReads() override { return true; }
 
 private:
-    fw::Clock& m_clock;
+    base::Clock& m_clock;
 };
 
 } // namespace update

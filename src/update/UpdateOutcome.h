@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/SystemError.h"
+#include "base/SystemError.h"
 #include "update/HexFileCheck.h"
 
 namespace update {
@@ -65,8 +65,8 @@ struct Outcome {
     char received = 0;             // the wrong answer's character
     std::string reply;             // kWrongVersion: the reply received (at most 100 characters);
                                    // kNoIdentity: the characters received (at most 25)
-    fw::SystemError openError;     // kPortOpen
-    fw::SystemError lineError;     // readFailed: why the line failed, as the system says it
+    base::SystemError openError;   // kPortOpen
+    base::SystemError lineError;   // readFailed: why the line failed, as the system says it
     std::string identity;          // the application firmware's identity reply, when it was valid
     std::string bootLoaderVersion; // the boot loader's version reply, when it was valid
     HexFileProblem package;        // kPackage, kHexInvalid

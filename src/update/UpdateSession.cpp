@@ -64,7 +64,7 @@ Outcome UpdateSession::CheckPackage(const FirmwarePackage& package) {
     if (package.checked != nullptr) {
         summary = *package.checked;
     } else if (package.hexText != nullptr) {
-        fw::TextFile text;
+        base::TextFile text;
         text.OpenText(*package.hexText);
         summary = CheckHexRows(text);
     } else {

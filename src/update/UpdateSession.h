@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 #include "serial/Line.h"
 #include "update/HexFileCheck.h"
 #include "update/LineWaits.h"
@@ -14,8 +14,8 @@ namespace update {
 
 // The firmware HEX file as the update reads it.
 struct FirmwarePackage {
-    std::string hexPath;             // what is opened
-    fw::FileOpener* files = nullptr; // null: the machine's own files
+    std::string hexPath;               // what is opened
+    base::FileOpener* files = nullptr; // null: the machine's own files
     // The whole-file check a face has already made (one package for several devices at once):
     // taken instead of reading the file again before the port opens. Null: the session checks.
     // The transfer checks the rows again as it counts them, whatever this says.

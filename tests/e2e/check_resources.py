@@ -22,10 +22,10 @@ def project_version():
 
 def company_name():
     """The company's name as the program's names header defines it."""
-    with open(os.path.join(SOURCE_DIR, "src", "app", "ProgramNames.h"), encoding="utf-8") as f:
+    with open(os.path.join(SOURCE_DIR, "src", "base", "ProductNames.h"), encoding="utf-8") as f:
         found = re.search(r'#define COMPANY_NAME "([^"]+)"', f.read())
     if found is None:
-        sys.exit("no COMPANY_NAME in src/app/ProgramNames.h")
+        sys.exit("no COMPANY_NAME in src/base/ProductNames.h")
     return found.group(1)
 
 

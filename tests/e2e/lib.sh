@@ -621,8 +621,9 @@ e2e_control_enabled() {
 
 # e2e_wait_msgbox OWNER CAPTION SECONDS [CONTEXT]: waits for a message box of the window OWNER (0:
 # of any window) with that caption (empty: any); then E2E_BOX holds the driver's lines about it,
-# E2E_BOX_HWND its handle, E2E_BOX_CAPTION its caption and E2E_BOX_TEXT its text on one line (line
-# feeds as \n, backslashes doubled). Call it as a command of its own, not inside $(...).
+# E2E_BOX_HWND its handle, E2E_BOX_CAPTION its caption and E2E_BOX_TEXT its text on one line,
+# escaped as the driver prints every text (line feeds as \n, quotes as \", backslashes doubled).
+# Call it as a command of its own, not inside $(...).
 e2e_wait_msgbox() {
     local owner="$1" caption="$2" seconds="$3" context="${4:+$4: }" args=("$1")
     if [ -n "$caption" ]; then

@@ -11,7 +11,7 @@ INSTRUCTIONS+='      -- Connected between your keyboard and PC.\n'
 INSTRUCTIONS+='      -- Connected to USB port via USB to PS2 adapter.\n'
 INSTRUCTIONS+='- Connect the Keystrand SM to a serial port on your PC.\n'
 INSTRUCTIONS+='- Select your PC serial port number (COM1 to COM12).\n'
-INSTRUCTIONS+='- Press the "Begin Update" button.\n'
+INSTRUCTIONS+='- Press the \"Begin Update\" button.\n'
 INSTRUCTIONS+='- Monitor the Firmware Update Status information.\n'
 INSTRUCTIONS+='- A message box will indicate the success of the update.'
 # The main dialog's controls in template order.

@@ -11,9 +11,9 @@
 
 #include <sys/types.h>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 
-class FailingFiles : public fw::FileOpener {
+class FailingFiles : public base::FileOpener {
 public:
     // Files whose name ends in `suffix` are served from memory; the read that would pass byte
     // `failAtByte` (counted over every read of the stream, rewinds included) fails with EIO.
@@ -28,7 +28,7 @@ public:
     std::FILE* openForReading(const std::string& path) override {
         if (m_suffix.empty() || path.size() < m_suffix.size() ||
             path.compare(path.size() - m_suffix.size(), m_suffix.size(), m_suffix) != 0) {
-            return fw::SystemFiles().openForReading(path);
+            return base::SystemFiles().openForReading(path);
         }
         std::ifstream in(path, std::ios::binary);
         if (!in) {

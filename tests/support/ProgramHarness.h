@@ -4,7 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
+#include "base/VirtualClock.h"
 #include "fw/App.h"
 #include "fw/host/DialogModel.h"
 #include "fw/host/FakeTopWindows.h"
@@ -12,7 +13,6 @@
 #include "fw/host/MemoryPortMap.h"
 #include "fw/host/MemoryProfile.h"
 #include "fw/host/RecordingShell.h"
-#include "fw/host/VirtualClock.h"
 #include "support/TempDir.h"
 #include "ui/DialogTemplates.h"
 #include "ui/UpdateDlg.h"
@@ -67,7 +67,7 @@ struct ProgramHarness {
     }
 
     fw::host::HostUi ui;
-    fw::host::VirtualClock clock;
+    base::VirtualClock clock;
     fw::host::MemoryProfile profile;
     fw::host::MemoryPortMap portMap;
     fw::host::FakeTopWindows windows;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/ProductNames.h"
+
 namespace {
 
 constexpr UINT kPortHandoff = 0x8065;
@@ -42,7 +44,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 // Usage: wine-companion.exe [--title TEXT] [--log FILE] [--hidden] [--seconds N]
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    std::string title = "Fenmoor Serial Test Program";
+    std::string title = COMPANION_WINDOW_TITLE;
     bool hidden = false;
     int seconds = 120;
     for (int i = 1; i < __argc; ++i) {

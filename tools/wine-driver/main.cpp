@@ -2,7 +2,8 @@
 // buttons by posted messages and sets the serial-port map, for the end-to-end tests under Wine.
 //
 // Every wait is bounded. Exit code 0 means done or found, 1 a timeout or a failed check, 2 a
-// usage error. Window handles are printed and read as 0x-prefixed hexadecimal numbers.
+// usage error. Window handles are printed and read as 0x-prefixed hexadecimal numbers. Texts are
+// printed on one line, escaped as base::Escaped does (\r \n \t \\ \" and \xHH).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -14,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Printable.h"
+
 namespace {
 
 constexpr DWORD kDefaultTimeoutMs = 10000;
@@ -21,30 +24,6 @@ constexpr DWORD kPollMs = 50;
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-// Text as one line: backslash, tab, carriage return and line feed escaped.
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 // A window's text. For another process's window the system gives its stored text without
 // sending it a message, so this never waits for a busy program.
@@ -230,7 +209,7 @@ int ControlsCommand(HWND dialog) {
                     (style & WS_VISIBLE) != 0 ? 1 : 0, ::IsWindowEnabled(c) ? 1 : 0,
                     static_cast<long>(r.left), static_cast<long>(r.top),
                     static_cast<long>(r.right - r.left), static_cast<long>(r.bottom - r.top),
-                    Escape(TextOf(c)).c_str());
+                    base::Escaped(TextOf(c)).c_str());
     }
     return kExitOk;
 }
@@ -251,7 +230,7 @@ int TextCommand(HWND dialog, long id) {
         std::fprintf(stderr, "no control %ld\n", id);
         return kExitFailed;
     }
-    std::printf("%s\n", Escape(TextOf(control)).c_str());
+    std::printf("%s\n", base::Escaped(TextOf(control)).c_str());
     return kExitOk;
 }
 
@@ -259,7 +238,7 @@ int WaitTextCommand(HWND dialog, long id, const std::string& expected, DWORD tim
     std::string last;
     const bool seen = WaitFor(timeoutMs, [&] {
         HWND control = ControlOf(dialog, id);
-        last = control != nullptr ? Escape(TextOf(control)) : std::string("<no control>");
+        last = control != nullptr ? base::Escaped(TextOf(control)) : std::string("<no control>");
         return last == expected;
     });
     if (!seen) {
@@ -288,7 +267,7 @@ int SentTextCommand(HWND dialog, long id, DWORD timeoutMs) {
         return kExitFailed;
     }
     const std::size_t length = copied < buffer.size() ? static_cast<std::size_t>(copied) : 0;
-    std::printf("%s\n", Escape(std::string(buffer.data(), length)).c_str());
+    std::printf("%s\n", base::Escaped(std::string(buffer.data(), length)).c_str());
     return kExitOk;
 }
 
@@ -360,8 +339,8 @@ int WaitMessageBoxCommand(HWND owner, const std::string* title, DWORD timeoutMs)
     }
     std::printf("hwnd\t");
     PrintHandle(box);
-    std::printf("caption\t%s\n", Escape(TextOf(box)).c_str());
-    std::printf("text\t%s\n", Escape(MessageBoxText(box)).c_str());
+    std::printf("caption\t%s\n", base::Escaped(TextOf(box)).c_str());
+    std::printf("text\t%s\n", base::Escaped(MessageBoxText(box)).c_str());
     return kExitOk;
 }
 
@@ -423,7 +402,7 @@ int ListWindowsCommand() {
                     ClassOf(w).c_str(),
                     static_cast<unsigned long>(
                         reinterpret_cast<uintptr_t>(::GetWindow(w, GW_OWNER)) & 0xFFFFFFFFu),
-                    Escape(TextOf(w)).c_str());
+                    base::Escaped(TextOf(w)).c_str());
     }
     return kExitOk;
 }
@@ -457,7 +436,8 @@ int SerialCommListCommand() {
         return kExitFailed;
     }
     for (const auto& value : SerialCommValues(key)) {
-        std::printf("%s\t%s\n", Escape(value.first).c_str(), Escape(value.second).c_str());
+        std::printf("%s\t%s\n", base::Escaped(value.first).c_str(),
+                    base::Escaped(value.second).c_str());
     }
     ::RegCloseKey(key);
     return kExitOk;

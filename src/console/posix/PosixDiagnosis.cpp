@@ -94,8 +94,8 @@ std::string WhyFileUnreadable(const std::string& path) {
     return S_ISREG(st.st_mode) ? "it cannot be read" : "not a regular file";
 }
 
-std::string TtyOpenAdvice(const std::string& path, const fw::SystemError& error) {
-    using Cause = fw::SystemError::Cause;
+std::string TtyOpenAdvice(const std::string& path, const base::SystemError& error) {
+    using Cause = base::SystemError::Cause;
     const std::string shown = Escaped(path);
     switch (error.cause) {
     case Cause::kAccessDenied: {

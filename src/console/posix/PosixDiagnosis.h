@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "fw/SystemError.h"
+#include "base/SystemError.h"
 
 namespace console {
 
@@ -13,6 +13,6 @@ std::string WhyFileUnreadable(const std::string& path);
 // For a tty that did not open: when permission was denied, the group to join where that group
 // may use the tty, else who may and how to get access; the program that holds it when it is
 // busy; where to look when it does not exist. Empty when nothing helps.
-std::string TtyOpenAdvice(const std::string& path, const fw::SystemError& error);
+std::string TtyOpenAdvice(const std::string& path, const base::SystemError& error);
 
 } // namespace console

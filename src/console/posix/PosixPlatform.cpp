@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/SteadyClock.h"
 #include "console/Platform.h"
-#include "console/SteadyClock.h"
 #include "console/posix/PosixDiagnosis.h"
 #include "console/posix/SettingsFile.h"
 #include "serial/posix/TtyLine.h"
@@ -30,7 +30,7 @@ public:
     std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
         return std::make_unique<serial::posix::TtyLine>(port);
     }
-    fw::Clock& clock() override { return m_clock; }
+    base::Clock& clock() override { return m_clock; }
 
     std::vector<serial::PortInfo> ports() override {
         return serial::posix::ListTtys(m_devDir, kSysDir);
@@ -60,7 +60,7 @@ public:
     std::string describePort(const std::string& port) override {
         return serial::posix::DescribeTty(port, kSysDir);
     }
-    std::string openAdvice(const std::string& port, const fw::SystemError& error) override {
+    std::string openAdvice(const std::string& port, const base::SystemError& error) override {
         return TtyOpenAdvice(port, error);
     }
 
@@ -122,7 +122,7 @@ public:
 private:
     std::string m_devDir;
     SettingsFile m_settings;
-    SteadyClock m_clock;
+    base::SteadyClock m_clock;
 };
 
 } // namespace

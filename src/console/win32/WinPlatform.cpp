@@ -5,9 +5,9 @@
 #include <io.h>
 
 #include "app/ProgramDir.h"
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
+#include "base/SteadyClock.h"
 #include "console/Platform.h"
-#include "console/SteadyClock.h"
 #include "fw/win32/WinComm.h"
 #include "fw/win32/WinPortMap.h"
 #include "fw/win32/WinProfile.h"
@@ -32,7 +32,7 @@ public:
     std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
         return std::make_unique<serial::win32::WinLine>(port);
     }
-    fw::Clock& clock() override { return m_clock; }
+    base::Clock& clock() override { return m_clock; }
 
     std::vector<serial::PortInfo> ports() override {
         fw::win32::WinPortMap map;
@@ -65,11 +65,11 @@ public:
         }
         return std::string();
     }
-    std::string openAdvice(const std::string& port, const fw::SystemError& error) override {
+    std::string openAdvice(const std::string& port, const base::SystemError& error) override {
         switch (error.cause) {
-        case fw::SystemError::Cause::kBusy:
+        case base::SystemError::Cause::kBusy:
             return "Close the other program that uses " + port + ".";
-        case fw::SystemError::Cause::kNoSuchPort:
+        case base::SystemError::Cause::kNoSuchPort:
             return "See --list-ports for the ports present; a USB adapter may have been "
                    "unplugged.";
         default:
@@ -172,7 +172,7 @@ public:
     }
 
 private:
-    SteadyClock m_clock;
+    base::SteadyClock m_clock;
     fw::win32::WinProfile m_profile;
 };
 

@@ -1,13 +1,13 @@
 // fw::win32::WinClock: the clock seam on the system's millisecond tick counter.
 #pragma once
-#include "fw/Clock.h"
+#include "base/Clock.h"
 
 namespace fw::win32 {
 
-class WinClock : public Clock {
+class WinClock : public base::Clock {
 public:
-    DWORD getTickCount() override;
-    void sleep(DWORD milliseconds) override;
+    std::uint32_t getTickCount() override;
+    void sleep(std::uint32_t milliseconds) override;
 };
 
 } // namespace fw::win32

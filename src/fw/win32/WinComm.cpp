@@ -3,25 +3,25 @@
 
 namespace fw::win32 {
 
-SystemError WinComm::ErrorFromCode(DWORD code) {
-    SystemError e;
+base::SystemError WinComm::ErrorFromCode(DWORD code) {
+    base::SystemError e;
     e.code = static_cast<long>(code);
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_BAD_UNIT:
     case ERROR_DEV_NOT_EXIST:
-        e.cause = SystemError::Cause::kNoSuchPort;
+        e.cause = base::SystemError::Cause::kNoSuchPort;
         break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
         // A COM port is opened without sharing: Windows refuses a second opener with "access
         // denied", so that is how a port held by another program shows.
-        e.cause = SystemError::Cause::kBusy;
+        e.cause = base::SystemError::Cause::kBusy;
         break;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
-        e.cause = SystemError::Cause::kNotASerialPort;
+        e.cause = base::SystemError::Cause::kNotASerialPort;
         break;
     default:
         break;

@@ -23,16 +23,16 @@ public:
     BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) override;
     BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) override;
     BOOL getCommModemStatus(HANDLE h, DWORD* status) override;
-    SystemError lastError() const override { return m_lastError; }
+    base::SystemError lastError() const override { return m_lastError; }
 
     // The cause that a user can act on for a GetLastError code of a port, with the system's text.
-    static SystemError ErrorFromCode(DWORD code);
+    static base::SystemError ErrorFromCode(DWORD code);
 
 private:
     // Keeps GetLastError's code when ok is FALSE; returns ok.
     BOOL note(BOOL ok);
 
-    SystemError m_lastError;
+    base::SystemError m_lastError;
 };
 
 } // namespace fw::win32

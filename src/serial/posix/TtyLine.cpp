@@ -22,10 +22,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The longest wait one blocking read makes: VTIME counts tenths of a second.
-constexpr DWORD kReadSliceMs = 100;
+constexpr std::uint32_t kReadSliceMs = 100;
 
 struct SpeedConstant {
-    DWORD baud;
+    std::uint32_t baud;
     speed_t constant;
 };
 
@@ -35,7 +35,7 @@ constexpr SpeedConstant kSpeeds[] = {
     {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
-bool SpeedConstantFor(DWORD baud, speed_t* constant) {
+bool SpeedConstantFor(std::uint32_t baud, speed_t* constant) {
     for (const SpeedConstant& s : kSpeeds) {
         if (s.baud == baud) {
             *constant = s.constant;
@@ -45,8 +45,8 @@ bool SpeedConstantFor(DWORD baud, speed_t* constant) {
     return false;
 }
 
-DWORD MillisecondsSince(Clock::time_point start) {
-    return static_cast<DWORD>(
+std::uint32_t MillisecondsSince(Clock::time_point start) {
+    return static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
@@ -65,8 +65,8 @@ TtyLine::~TtyLine() {
     close();
 }
 
-fw::SystemError TtyLine::ErrorFromErrno(int error) {
-    fw::SystemError e;
+base::SystemError TtyLine::ErrorFromErrno(int error) {
+    base::SystemError e;
     e.code = error;
     char text[256] = {};
     // The GNU strerror_r may return a text of its own instead of filling the buffer.
@@ -76,19 +76,19 @@ fw::SystemError TtyLine::ErrorFromErrno(int error) {
     case ENXIO:
     case ENODEV:
     case ENOTDIR:
-        e.cause = fw::SystemError::Cause::kNoSuchPort;
+        e.cause = base::SystemError::Cause::kNoSuchPort;
         break;
     case EACCES:
     case EPERM:
-        e.cause = fw::SystemError::Cause::kAccessDenied;
+        e.cause = base::SystemError::Cause::kAccessDenied;
         break;
     case EBUSY:
     case EWOULDBLOCK:
         // An exclusive terminal (TIOCEXCL), or a lock held by another program.
-        e.cause = fw::SystemError::Cause::kBusy;
+        e.cause = base::SystemError::Cause::kBusy;
         break;
     case ENOTTY:
-        e.cause = fw::SystemError::Cause::kNotASerialPort;
+        e.cause = base::SystemError::Cause::kNotASerialPort;
         break;
     default:
         break;
@@ -101,7 +101,7 @@ bool TtyLine::fail(int error) {
     return false;
 }
 
-bool TtyLine::open(DWORD baud) {
+bool TtyLine::open(std::uint32_t baud) {
     close();
     speed_t speed = B0;
     if (!SpeedConstantFor(baud, &speed)) {
@@ -146,8 +146,8 @@ bool TtyLine::open(DWORD baud) {
         CloseQuietly(&m_writeFd);
         CloseQuietly(&m_fd);
         if (held) {
-            m_error = fw::SystemError(); // busy, though the system refused nothing
-            m_error.cause = fw::SystemError::Cause::kBusy;
+            m_error = base::SystemError(); // busy, though the system refused nothing
+            m_error.cause = base::SystemError::Cause::kBusy;
             return false;
         }
         return fail(error);
@@ -175,7 +175,7 @@ void TtyLine::close() {
     m_readAhead.clear();
 }
 
-bool TtyLine::setSpeed(DWORD baud) {
+bool TtyLine::setSpeed(std::uint32_t baud) {
     speed_t speed = B0;
     termios t{};
     if (!SpeedConstantFor(baud, &speed)) {
@@ -207,7 +207,7 @@ bool TtyLine::write(const std::string& data) {
             return fail(errno);
         }
         // The line's output queue is full: wait for room, but not for ever.
-        const DWORD waited = MillisecondsSince(start);
+        const std::uint32_t waited = MillisecondsSince(start);
         if (waited >= kWriteLimitMs) {
             return fail(ETIMEDOUT);
         }
@@ -219,7 +219,7 @@ bool TtyLine::write(const std::string& data) {
     return true;
 }
 
-int TtyLine::read(char* buffer, int max, DWORD limitMs) {
+int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
     if (max <= 0) {
         return 0;
     }
@@ -232,8 +232,8 @@ int TtyLine::read(char* buffer, int max, DWORD limitMs) {
     }
     const Clock::time_point start = Clock::now();
     for (;;) {
-        const DWORD waited = MillisecondsSince(start);
-        const DWORD left = waited < limitMs ? limitMs - waited : 0;
+        const std::uint32_t waited = MillisecondsSince(start);
+        const std::uint32_t left = waited < limitMs ? limitMs - waited : 0;
         if (left < kReadSliceMs) {
             // A read would wait a whole tenth: ask first whether anything comes in time.
             pollfd p{m_fd, POLLIN, 0};

@@ -20,7 +20,7 @@ namespace serial::posix {
 // longer than kWriteLimitMs.
 class TtyLine : public Line {
 public:
-    static constexpr DWORD kWriteLimitMs = 5000;
+    static constexpr std::uint32_t kWriteLimitMs = 5000;
 
     explicit TtyLine(std::string path);
     ~TtyLine() override;
@@ -30,18 +30,18 @@ public:
     const std::string& name() const override { return m_path; }
     // Also fails for a speed termios has no constant for (14400 among them) and for a file that
     // is not a terminal.
-    bool open(DWORD baud) override;
+    bool open(std::uint32_t baud) override;
     void close() override;
-    bool setSpeed(DWORD baud) override;
+    bool setSpeed(std::uint32_t baud) override;
     bool write(const std::string& data) override;
-    int read(char* buffer, int max, DWORD limitMs) override;
+    int read(char* buffer, int max, std::uint32_t limitMs) override;
     bool purgeInput() override;
     // Unknown on a pseudo-terminal, which has no modem lines.
     Dsr dsr() override;
-    fw::SystemError lastError() const override { return m_error; }
+    base::SystemError lastError() const override { return m_error; }
 
     // The system's error number in a user's terms, with the system's own words for it.
-    static fw::SystemError ErrorFromErrno(int error);
+    static base::SystemError ErrorFromErrno(int error);
 
 private:
     bool fail(int error);
@@ -49,7 +49,7 @@ private:
     std::string m_path;
     int m_fd = -1;      // reads, and every setting of the line
     int m_writeFd = -1; // writes, without blocking
-    fw::SystemError m_error;
+    base::SystemError m_error;
     ReadAhead m_readAhead;
 };
 

@@ -19,7 +19,7 @@ bool WinLine::fail() {
     return false;
 }
 
-bool WinLine::open(DWORD baud) {
+bool WinLine::open(std::uint32_t baud) {
     close();
     // The device namespace reaches every port, COM10 and above included.
     const std::string path = "\\\\.\\" + m_name;
@@ -76,7 +76,7 @@ void WinLine::close() {
     m_readAhead.clear();
 }
 
-bool WinLine::setSpeed(DWORD baud) {
+bool WinLine::setSpeed(std::uint32_t baud) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(m_handle, &dcb)) {
@@ -117,7 +117,7 @@ bool WinLine::setReadWait(DWORD limitMs) {
     return true;
 }
 
-int WinLine::read(char* buffer, int max, DWORD limitMs) {
+int WinLine::read(char* buffer, int max, std::uint32_t limitMs) {
     if (max <= 0) {
         return 0;
     }

@@ -24,14 +24,14 @@ public:
     WinLine& operator=(const WinLine&) = delete;
 
     const std::string& name() const override { return m_name; }
-    bool open(DWORD baud) override;
+    bool open(std::uint32_t baud) override;
     void close() override;
-    bool setSpeed(DWORD baud) override;
+    bool setSpeed(std::uint32_t baud) override;
     bool write(const std::string& data) override;
-    int read(char* buffer, int max, DWORD limitMs) override;
+    int read(char* buffer, int max, std::uint32_t limitMs) override;
     bool purgeInput() override;
     Dsr dsr() override;
-    fw::SystemError lastError() const override { return m_error; }
+    base::SystemError lastError() const override { return m_error; }
 
 private:
     bool fail();
@@ -40,7 +40,7 @@ private:
     std::string m_name;
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     DWORD m_readWaitMs = 0; // what the read time-outs are set to; MAXDWORD before any
-    fw::SystemError m_error;
+    base::SystemError m_error;
     ReadAhead m_readAhead;
 };
 

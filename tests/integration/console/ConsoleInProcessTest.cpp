@@ -2,9 +2,9 @@
 // firmware's road into the boot loader and its failures, through the console's own run.
 #include <gtest/gtest.h>
 
+#include "base/VirtualClock.h"
 #include "console/ConsoleRun.h"
 #include "console/ExitCodes.h"
-#include "fw/host/VirtualClock.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
 #include "serial/SerialPortLine.h"
@@ -22,14 +22,14 @@ using consoletest::HexFile;
 // The dialog's port on the device model (on COM3 only), owned whole: the comm, the port, the
 // line over it.
 struct InProcessPort {
-    InProcessPort(fw::host::VirtualClock& clock, sim::DeviceModel& device)
+    InProcessPort(base::VirtualClock& clock, sim::DeviceModel& device)
         : comm(clock, device), port(&comm) {}
     sim::InProcessComm comm;
     CSerialPort port;
 };
 class InProcessLine : private InProcessPort, public serial::SerialPortLine {
 public:
-    InProcessLine(fw::host::VirtualClock& clock, sim::DeviceModel& device, int n)
+    InProcessLine(base::VirtualClock& clock, sim::DeviceModel& device, int n)
         : InProcessPort(clock, device), serial::SerialPortLine(port, n, clock) {}
 };
 
@@ -42,7 +42,7 @@ public:
     std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
         return std::make_unique<InProcessLine>(ticks, device, serial::ComNumberFromText(port));
     }
-    fw::Clock& clock() override { return ticks; }
+    base::Clock& clock() override { return ticks; }
     std::vector<serial::PortInfo> ports() override {
         return {{"COM3", "", "sim3"}, {"COM7", "", ""}};
     }
@@ -53,7 +53,7 @@ public:
     std::string portIdentity(const std::string& port) override { return port; }
     bool portExists(const std::string& port) override { return port == "COM3" || port == "COM7"; }
     std::string describePort(const std::string&) override { return std::string(); }
-    std::string openAdvice(const std::string&, const fw::SystemError&) override {
+    std::string openAdvice(const std::string&, const base::SystemError&) override {
         return std::string();
     }
     std::string rememberedPort() override { return remembered; }
@@ -74,7 +74,7 @@ public:
     int terminalWidth(std::FILE*) override { return 0; }
     bool enableCursorMovement(std::FILE*) override { return false; }
 
-    fw::host::VirtualClock ticks{0, 1};
+    base::VirtualClock ticks{0, 1};
     sim::DeviceModel device;
     std::string remembered;
     std::string appended;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/VirtualClock.h"
 #include "console/BlockingWaits.h"
 #include "console/Options.h"
 #include "console/Package.h"
@@ -13,7 +14,6 @@
 #include "console/Text.h"
 #include "console/Trace.h"
 #include "console/posix/SettingsFile.h"
-#include "fw/host/VirtualClock.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "support/TempDir.h"
 
@@ -94,7 +94,8 @@ TEST(ConsoleOptions, TraceNamesThatWindowsTakesForDevices) {
     }
 }
 
-console::RunView::Progress At(int row, int total, DWORD msSinceFirstRow, DWORD waitedMs = 0) {
+console::RunView::Progress At(int row, int total, std::uint32_t msSinceFirstRow,
+                              std::uint32_t waitedMs = 0) {
     console::RunView::Progress p;
     p.row = row;
     p.total = total;
@@ -147,7 +148,7 @@ TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
 
 TEST(ConsoleBar, ATerminalGetsOneLineRedrawnInPlaceAndAPipePlainLines) {
     const consoletest::Utf8Locale utf8;
-    fw::host::VirtualClock clock(0, 0);
+    base::VirtualClock clock(0, 0);
     std::FILE* tty = std::tmpfile();
     std::FILE* pipe = std::tmpfile();
     ASSERT_NE(tty, nullptr);
@@ -261,19 +262,19 @@ TEST(ConsoleSettings, TheSettingsFileKeepsThePortsPathAndMakesItsFolders) {
 // may wait when nothing is there.
 class ScriptedLine : public serial::Line {
 public:
-    explicit ScriptedLine(fw::host::VirtualClock& clock) : m_clock(clock) {}
+    explicit ScriptedLine(base::VirtualClock& clock) : m_clock(clock) {}
     std::string pending;
     serial::Dsr modem = serial::Dsr::kUnknown;
     bool readFails = false;
-    DWORD lastWait = 0; // the longest wait a read was given
+    std::uint32_t lastWait = 0; // the longest wait a read was given
     int reads = 0;
 
     const std::string& name() const override { return m_name; }
-    bool open(DWORD) override { return true; }
+    bool open(std::uint32_t) override { return true; }
     void close() override {}
-    bool setSpeed(DWORD) override { return true; }
+    bool setSpeed(std::uint32_t) override { return true; }
     bool write(const std::string&) override { return true; }
-    int read(char* b, int n, DWORD limitMs) override {
+    int read(char* b, int n, std::uint32_t limitMs) override {
         reads++;
         lastWait = std::max(lastWait, limitMs);
         if (readFails) {
@@ -290,20 +291,20 @@ public:
     }
     bool purgeInput() override { return true; }
     serial::Dsr dsr() override { return modem; }
-    fw::SystemError lastError() const override {
-        fw::SystemError e;
+    base::SystemError lastError() const override {
+        base::SystemError e;
         e.code = 5;
         e.text = "Input/output error";
         return e;
     }
 
 private:
-    fw::host::VirtualClock& m_clock;
+    base::VirtualClock& m_clock;
     std::string m_name = "/dev/ttyUSB1";
 };
 
 TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
-    fw::host::VirtualClock clock(0, 0);
+    base::VirtualClock clock(0, 0);
     ScriptedLine line(clock);
     serial::Line& port = line;
     bool stop = false;
@@ -326,7 +327,7 @@ TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     EXPECT_EQ(clock.now(), 2000u);
 
     // The last slice is cut to what is left of the limit.
-    const DWORD start = clock.now();
+    const std::uint32_t start = clock.now();
     EXPECT_EQ(waits.waitForCharacter(port, start - 1950, 2000, &c), update::WaitResult::kTimedOut);
     EXPECT_EQ(clock.now(), start + 50);
 
@@ -350,7 +351,7 @@ TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
 
 TEST(ConsoleTrace, HeaderRowsByNumberDsrChangesAndTheOutcomeNothingRaw) {
     TempDir dir;
-    fw::host::VirtualClock clock(5000, 0);
+    base::VirtualClock clock(5000, 0);
     ScriptedLine line(clock);
     {
         console::Trace trace(line, clock);

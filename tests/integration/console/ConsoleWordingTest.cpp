@@ -143,7 +143,7 @@ TEST(ConsoleWording, AFailedLineSaysTheSystemsReasonAndTheTableCountsConfirmedRo
 
 TEST(ConsoleWording, FailuresBeforeTheBootLoaderLeaveTheDeviceUnchanged) {
     Outcome open = Failed(Failure::kPortOpen, DeviceState::kUnchanged);
-    open.openError.cause = fw::SystemError::Cause::kAccessDenied;
+    open.openError.cause = base::SystemError::Cause::kAccessDenied;
     open.openError.code = 13;
     open.openError.text = "Permission denied";
     console::RunContext c = Context();

@@ -109,7 +109,7 @@ TEST(SeveralPortsBoard, ManyThreadsAtOnceLoseNoLineAndBreakNone) {
     EXPECT_EQ(next, (std::vector<int>{500, 500, 500, 500}));
 }
 
-console::PortBoard::PortState Sending(int row, int total, DWORD waitedMs = 0) {
+console::PortBoard::PortState Sending(int row, int total, std::uint32_t waitedMs = 0) {
     console::PortBoard::PortState s;
     s.stage = update::Stage::kAwaitingXoff;
     s.progress.row = row;

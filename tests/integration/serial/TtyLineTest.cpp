@@ -130,7 +130,7 @@ TEST_F(TtyLineOnPty, AReadWaitsInTheKernelUpToItsLimitAndTakesACharacterTheMomen
     TtyLine line(pty.slave());
     ASSERT_TRUE(line.open(115200));
     char c = 0;
-    for (const DWORD limit : {0u, 30u, 250u}) {
+    for (const std::uint32_t limit : {0u, 30u, 250u}) {
         const auto start = Clock::now();
         EXPECT_EQ(line.read(&c, 1, limit), 0);
         EXPECT_GE(MsSince(start), static_cast<long>(limit));
@@ -179,7 +179,7 @@ TEST_F(TtyLineOnPty, NoOneElseOpensTheLineWhileItIsOpenAndEveryoneMayAfterwards)
     ASSERT_TRUE(line.open(9600));
     TtyLine other(pty.slave());
     EXPECT_FALSE(other.open(9600)) << "an update of the same line in this process";
-    EXPECT_EQ(other.lastError().cause, fw::SystemError::Cause::kBusy);
+    EXPECT_EQ(other.lastError().cause, base::SystemError::Cause::kBusy);
     const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd >= 0) {
         // Only root passes TIOCEXCL; the lock still tells a program that asks.
@@ -195,13 +195,13 @@ TEST(TtyLine, AFailedOpenSaysWhyInTheSystemsWordsAndAUsersTerms) {
     TempDir dir;
     TtyLine missing(dir.path("ttyUSB9"));
     EXPECT_FALSE(missing.open(9600));
-    EXPECT_EQ(missing.lastError().cause, fw::SystemError::Cause::kNoSuchPort);
+    EXPECT_EQ(missing.lastError().cause, base::SystemError::Cause::kNoSuchPort);
     EXPECT_EQ(missing.lastError().text, "No such file or directory");
 
     dir.write("plain", "");
     TtyLine file(dir.path("plain"));
     EXPECT_FALSE(file.open(9600));
-    EXPECT_EQ(file.lastError().cause, fw::SystemError::Cause::kNotASerialPort);
+    EXPECT_EQ(file.lastError().cause, base::SystemError::Cause::kNotASerialPort);
     EXPECT_EQ(file.lastError().text, "Inappropriate ioctl for device") << "the system's words";
 
     char c = 0;

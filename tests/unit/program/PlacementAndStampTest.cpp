@@ -21,8 +21,8 @@ TEST(ComputeDialogPosition, TruncatesTowardZeroForAWindowLargerThanTheScreen) {
     EXPECT_EQ(p.y, -5);
 }
 
-fw::LocalTime At(int hour, int minute, int second) {
-    fw::LocalTime t;
+base::LocalTime At(int hour, int minute, int second) {
+    base::LocalTime t;
     t.year = 2006;
     t.month = 11;
     t.day = 27;
@@ -42,7 +42,7 @@ TEST(ModificationStamp, UsesTheTwelveHourFormWithZeroFilledMinutesAndSeconds) {
 }
 
 TEST(ModificationStamp, ShowsTheFailureValuesOfATimeThatCouldNotBeConverted) {
-    EXPECT_EQ(FormatModificationStamp(fw::LocalTime{}), "     (0-0-0, -1:-1:-1 AM)");
+    EXPECT_EQ(FormatModificationStamp(base::LocalTime{}), "     (0-0-0, -1:-1:-1 AM)");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Which port buttons the machine's serial-port map enables, and which one is chosen.
 #include <gtest/gtest.h>
 
-#include "app/ProgramNames.h"
+#include "base/ProductNames.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
 

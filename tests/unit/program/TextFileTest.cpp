@@ -7,7 +7,7 @@
 #include <utime.h>
 #include <vector>
 
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> ReadAll(const std::string& bytes) {
     TempDir folder;
     folder.write("f.txt", bytes);
-    fw::TextFile file;
+    base::TextFile file;
     EXPECT_TRUE(file.Open(folder.path("f.txt")));
     std::vector<std::string> lines;
     std::string line;
@@ -64,7 +64,7 @@ TEST(TextFile, ReadsLongLinesWhole) {
 TEST(TextFile, SeekToBeginReadsTheLinesAgain) {
     TempDir folder;
     folder.write("f.txt", "a\nb\n");
-    fw::TextFile file;
+    base::TextFile file;
     ASSERT_TRUE(file.Open(folder.path("f.txt")));
     std::string line;
     while (file.ReadString(line)) {
@@ -76,7 +76,7 @@ TEST(TextFile, SeekToBeginReadsTheLinesAgain) {
 
 TEST(TextFile, FailsOnAMissingFileAFolderAndAFileHeldByAnother) {
     TempDir folder;
-    fw::TextFile file;
+    base::TextFile file;
     EXPECT_FALSE(file.Open(folder.path("missing.txt")));
     EXPECT_FALSE(file.Open(folder.dir()));
     EXPECT_FALSE(file.Open(""));
@@ -98,9 +98,9 @@ TEST(TextFile, GivesTheModificationTimeInLocalCalendarTime) {
     // 27 November 2006, 21:05:07 UTC.
     const struct utimbuf when { 1164661507, 1164661507 };
     ASSERT_EQ(::utime(folder.path("f.hex").c_str(), &when), 0);
-    fw::TextFile file;
+    base::TextFile file;
     ASSERT_TRUE(file.Open(folder.path("f.hex")));
-    fw::LocalTime t;
+    base::LocalTime t;
     ASSERT_TRUE(file.GetModificationTime(&t));
     EXPECT_EQ(t.year, 2006);
     EXPECT_EQ(t.month, 11);
@@ -111,15 +111,15 @@ TEST(TextFile, GivesTheModificationTimeInLocalCalendarTime) {
 }
 
 TEST(TextFile, ATimeThatCannotBeConvertedGivesTheFailureValues) {
-    fw::LocalTime t;
-    EXPECT_FALSE(fw::TextFile::ToLocalTime(-1, &t));
+    base::LocalTime t;
+    EXPECT_FALSE(base::TextFile::ToLocalTime(-1, &t));
     EXPECT_EQ(t.year, 0);
     EXPECT_EQ(t.month, 0);
     EXPECT_EQ(t.day, 0);
     EXPECT_EQ(t.hour, -1);
     EXPECT_EQ(t.minute, -1);
     EXPECT_EQ(t.second, -1);
-    fw::TextFile closed;
+    base::TextFile closed;
     EXPECT_FALSE(closed.GetModificationTime(&t));
 }
 

@@ -1,8 +1,8 @@
 // Start-up: the settings root, the program directory handed to the dialog, and the end.
 #include <gtest/gtest.h>
 
-#include "app/ProgramNames.h"
 #include "app/UpdateApp.h"
+#include "base/ProductNames.h"
 #include "support/ProgramHarness.h"
 
 namespace {

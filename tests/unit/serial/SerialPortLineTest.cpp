@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fw/host/VirtualClock.h"
+#include "base/VirtualClock.h"
 #include "support/RecordingComm.h"
 
 using ::testing::ElementsAre;
@@ -17,7 +17,7 @@ protected:
     RecordingComm comm;
     HANDLE com7 = comm.addPort("\\\\.\\COM7");
     CSerialPort port{&comm};
-    fw::host::VirtualClock clock{0, 1};
+    base::VirtualClock clock{0, 1};
     serial::SerialPortLine line{port, 7, clock};
 };
 

@@ -1,7 +1,7 @@
 // Test driver that works the in-process port the way the update program does: poll and read.
 #pragma once
+#include "base/VirtualClock.h"
 #include "fw/Comm.h"
-#include "fw/host/VirtualClock.h"
 #include "sim/DeviceModel.h"
 #include "sim/InProcessComm.h"
 #include "sim/Protocol.h"
@@ -15,7 +15,7 @@ namespace simtest {
 // tick counter like the program's busy loops (each tick read lets one millisecond pass).
 class ProgramSide {
 public:
-    ProgramSide(fw::Comm& comm, fw::host::VirtualClock& clock) : m_comm(comm), m_clock(clock) {}
+    ProgramSide(fw::Comm& comm, base::VirtualClock& clock) : m_comm(comm), m_clock(clock) {}
 
     bool open(const char* path, DWORD baud) {
         m_handle = m_comm.createFile(path);
@@ -155,7 +155,7 @@ public:
 
 private:
     fw::Comm& m_comm;
-    fw::host::VirtualClock& m_clock;
+    base::VirtualClock& m_clock;
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     DWORD m_lastAt = 0;
 };
@@ -164,7 +164,7 @@ private:
 struct Bench {
     explicit Bench(sim::DeviceConfig config = sim::DeviceConfig())
         : device(std::move(config)), comm(clock, device), program(comm, clock) {}
-    fw::host::VirtualClock clock;
+    base::VirtualClock clock;
     sim::DeviceModel device;
     sim::InProcessComm comm;
     ProgramSide program;

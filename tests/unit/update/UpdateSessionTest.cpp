@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fw/host/VirtualClock.h"
+#include "base/VirtualClock.h"
 #include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
@@ -28,7 +28,7 @@ using update::Stage;
 class RecordingObserver : public update::UpdateObserver {
 public:
     void stageChanged(Stage stage) override { stages.push_back(stage); }
-    bool retryOpen(const fw::SystemError&) override {
+    bool retryOpen(const base::SystemError&) override {
         events.push_back("retry");
         return retry;
     }
@@ -53,9 +53,9 @@ public:
 // Waits that poll like the dialog's, until the user stops the update at the n-th wait.
 class StoppingWaits : public update::PollingWaits {
 public:
-    StoppingWaits(fw::Clock& clock, int stopAtWait) : PollingWaits(clock), m_left(stopAtWait) {}
-    update::WaitResult waitForCharacter(serial::Line& line, DWORD start, DWORD limit,
-                                        char* c) override {
+    StoppingWaits(base::Clock& clock, int stopAtWait) : PollingWaits(clock), m_left(stopAtWait) {}
+    update::WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
+                                        std::uint32_t limit, char* c) override {
         if (--m_left == 0) {
             return update::WaitResult::kStopped;
         }
@@ -106,7 +106,7 @@ struct Bench {
         return session.Run(package(hexText));
     }
 
-    fw::host::VirtualClock clock;
+    base::VirtualClock clock;
     std::unique_ptr<sim::DeviceModel> device;
     std::unique_ptr<sim::InProcessComm> comm;
     std::unique_ptr<CSerialPort> port;

@@ -1,5 +1,5 @@
 // The text file: text-mode line rules over the C library, identical on Windows and the host.
-#include "fw/TextFile.h"
+#include "base/TextFile.h"
 
 #include <ctime>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <sys/file.h>
 #endif
 
-namespace fw {
+namespace base {
 
 namespace {
 
@@ -208,4 +208,4 @@ bool TextFile::GetModificationTime(LocalTime* time) const {
     return ToLocalTime(static_cast<long long>(st.st_mtime), time);
 }
 
-} // namespace fw
+} // namespace base

@@ -1,11 +1,9 @@
-// Why a call on a serial line failed, as the operating system put it: shared by the dialog's comm
-// seam and the lines of the console.
+// Why a call on a serial line or a file failed, as the operating system put it.
 #pragma once
 #include <string>
 
-namespace fw {
+namespace base {
 
-// Why a call on a port failed, as the operating system put it.
 struct SystemError {
     // What the failure means for a user, where the system's code tells it.
     enum class Cause {
@@ -20,4 +18,4 @@ struct SystemError {
     std::string text; // the system's own words for it; empty when none
 };
 
-} // namespace fw
+} // namespace base

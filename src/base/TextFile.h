@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-namespace fw {
+namespace base {
 
 // A calendar time in the local time zone. A time that cannot be converted reads as
 // month, day and year 0 and hour, minute and second -1.
@@ -75,4 +75,4 @@ private:
     bool m_readFailed = false;
 };
 
-} // namespace fw
+} // namespace base
