@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "console/BlockingWaits.h"
+#include "update/BlockingWaits.h"
 #include "console/StopSignal.h"
 #include "console/Text.h"
 #include "update/UpdateSession.h"
@@ -52,7 +52,7 @@ RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& c
         m_trace->note("line 9600 8N1 to the application firmware, 115200 8N1 to the boot loader");
     }
     serial::Line& line = m_trace ? static_cast<serial::Line&>(*m_trace) : *m_line;
-    BlockingWaits waits(
+    update::BlockingWaits waits(
         m_platform.clock(), [] { return StopSignal() != 0; }, [this] { m_view.idle(); });
     update::UpdateSession session(line, waits, m_view);
     update::FirmwarePackage firmware;

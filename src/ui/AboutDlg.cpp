@@ -28,14 +28,7 @@ std::string CAboutDlg::ContactBlock() {
 BOOL CAboutDlg::OnInitDialog() {
     fw::Dialog::OnInitDialog();
 
-    RECT rect;
-    GetWindowRect(&rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    fw::Ui* ui = fw::App::Current()->services().ui;
-    const DialogPosition at = ComputeDialogPosition(
-        width, height, ui->getSystemMetrics(SM_CXSCREEN), ui->getSystemMetrics(SM_CYSCREEN));
-    MoveWindow(at.x, at.y, width, height, TRUE);
+    PlaceOnScreen(*this);
 
     SetWindowText("About " DEVICE_NAME " Update");
     SetDlgItemText(IDC_ABOUT_TITLE, DEVICE_NAME " Hardware Wedge Firmware Update");

@@ -2,7 +2,7 @@
 #include "base/TextFile.h"
 #include "fw/App.h"
 #include "ui/UpdateDlg.h"
-#include "update/ModificationStamp.h"
+#include "ui/ModificationStamp.h"
 
 namespace {
 

@@ -63,14 +63,7 @@ BOOL CUpdateDlg::OnInitDialog() {
 
     SetIcon(m_hIcon, TRUE);
 
-    RECT rect;
-    GetWindowRect(&rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    fw::Ui* ui = fw::App::Current()->services().ui;
-    const DialogPosition at = ComputeDialogPosition(
-        width, height, ui->getSystemMetrics(SM_CXSCREEN), ui->getSystemMetrics(SM_CYSCREEN));
-    MoveWindow(at.x, at.y, width, height, TRUE);
+    PlaceOnScreen(*this);
 
     m_headlineFont.CreatePointFontIndirect(90, FW_BOLD, "Microsoft Sans Serif");
 

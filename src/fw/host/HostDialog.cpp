@@ -87,16 +87,6 @@ void Dialog::EndDialog(int result) {
     }
 }
 
-BOOL Dialog::OnInitDialog() {
-    return TRUE;
-}
-void Dialog::OnOK() {
-    EndDialog(IDOK);
-}
-void Dialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
 HWND Dialog::GetSafeHwnd() const {
     DialogModel* model = ModelOf(*this);
     return model != nullptr ? model->hwnd() : nullptr;

@@ -236,18 +236,6 @@ void Dialog::EndDialog(int result) {
     }
 }
 
-BOOL Dialog::OnInitDialog() {
-    return TRUE;
-}
-
-void Dialog::OnOK() {
-    EndDialog(IDOK);
-}
-
-void Dialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
 HWND Dialog::GetSafeHwnd() const {
     return WindowOf(*this).Hwnd();
 }

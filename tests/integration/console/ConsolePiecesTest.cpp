@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/VirtualClock.h"
-#include "console/BlockingWaits.h"
+#include "update/BlockingWaits.h"
 #include "console/Options.h"
 #include "console/Package.h"
 #include "console/RunView.h"
@@ -309,7 +309,7 @@ TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     serial::Line& port = line;
     bool stop = false;
     int idles = 0;
-    console::BlockingWaits waits(
+    update::BlockingWaits waits(
         clock, [&] { return stop; }, [&] { idles++; });
 
     char c = 0;
@@ -322,7 +322,7 @@ TEST(ConsoleWaits, EachWaitBlocksInSlicesAndEndsOnACharacterTheLimitOrAStop) {
     const int readsBefore = line.reads;
     EXPECT_EQ(waits.waitForCharacter(port, clock.now(), 2000, &c), update::WaitResult::kTimedOut);
     EXPECT_EQ(line.reads - readsBefore, 20);
-    EXPECT_EQ(line.lastWait, console::BlockingWaits::kSliceMs);
+    EXPECT_EQ(line.lastWait, update::BlockingWaits::kSliceMs);
     EXPECT_EQ(idles, 20);
     EXPECT_EQ(clock.now(), 2000u);
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/DialogPosition.h"
-#include "update/ModificationStamp.h"
+#include "ui/ModificationStamp.h"
 
 namespace {
 

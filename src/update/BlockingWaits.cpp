@@ -1,33 +1,33 @@
 // Blocking waits on the serial port, sliced so that a stop is noticed at once.
-#include "console/BlockingWaits.h"
+#include "update/BlockingWaits.h"
 
 #include <algorithm>
 
-namespace console {
+namespace update {
 
 BlockingWaits::BlockingWaits(base::Clock& clock, std::function<bool()> stopRequested,
                              std::function<void()> idle)
     : m_clock(clock), m_stopRequested(std::move(stopRequested)), m_idle(std::move(idle)) {}
 
-update::WaitResult BlockingWaits::waitForCharacter(serial::Line& line, std::uint32_t start,
+WaitResult BlockingWaits::waitForCharacter(serial::Line& line, std::uint32_t start,
                                                    std::uint32_t limitMs, char* received) {
     *received = 0;
     for (;;) {
         if (m_stopRequested()) {
-            return update::WaitResult::kStopped;
+            return WaitResult::kStopped;
         }
         const std::uint32_t elapsed = base::TicksSince(m_clock, start);
         if (elapsed >= limitMs) {
-            return update::WaitResult::kTimedOut;
+            return WaitResult::kTimedOut;
         }
         char c = 0;
         const int count = line.read(&c, 1, std::min(limitMs - elapsed, kSliceMs));
         if (count == serial::Line::kReadFailed) {
-            return update::WaitResult::kReadFailed;
+            return WaitResult::kReadFailed;
         }
         if (count == 1) {
             *received = c;
-            return update::WaitResult::kCharacter;
+            return WaitResult::kCharacter;
         }
         m_idle();
     }
@@ -52,4 +52,4 @@ bool BlockingWaits::betweenStatusReads() {
     return !m_stopRequested();
 }
 
-} // namespace console
+} // namespace update

@@ -1,17 +1,17 @@
-// console::BlockingWaits: the update's waits blocked in the kernel, in short stoppable slices.
+// update::BlockingWaits: the console's waits, blocked in the kernel in short stoppable slices.
 #pragma once
 #include <functional>
 
 #include "base/Clock.h"
 #include "update/LineWaits.h"
 
-namespace console {
+namespace update {
 
 // Each wait for a character is a blocking read of at most kSliceMs (a poll on a tty, a
 // ReadFile with a total time-out on Windows), so an update costs next to no CPU time, a
 // character is taken as soon as the kernel has it, and a stop is noticed within one slice.
 // The pause and the reads of the modem status sleep instead of spinning.
-class BlockingWaits : public update::LineWaits {
+class BlockingWaits : public LineWaits {
 public:
     static constexpr std::uint32_t kSliceMs = 100;
     static constexpr std::uint32_t kStatusReadGapMs = 5;
@@ -22,7 +22,7 @@ public:
                   std::function<void()> idle);
 
     std::uint32_t now() override { return m_clock.getTickCount(); }
-    update::WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
+    WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
                                         std::uint32_t limitMs, char* received) override;
     bool pause(std::uint32_t milliseconds) override;
     bool betweenStatusReads() override;
@@ -33,4 +33,4 @@ private:
     std::function<void()> m_idle;
 };
 
-} // namespace console
+} // namespace update

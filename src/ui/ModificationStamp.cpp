@@ -1,5 +1,5 @@
 // The modification stamp of the firmware HEX file.
-#include "update/ModificationStamp.h"
+#include "ui/ModificationStamp.h"
 
 #include <cstdio>
 
