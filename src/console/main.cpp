@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "console/ConsoleRun.h"
-#include "console/ExitCodes.h"
-#include "console/Options.h"
-#include "console/Platform.h"
-#include "console/StopSignal.h"
+#include "base/ProductNames.h"
+#include "console/os/Platform.h"
+#include "console/os/StopSignal.h"
+#include "console/run/ConsoleRun.h"
+#include "console/run/Options.h"
+#include "console/words/ExitCodes.h"
 
 int main(int argc, char** argv) {
     // The character set of the user's locale decides how the output may spell an ellipsis.
@@ -19,15 +20,15 @@ int main(int argc, char** argv) {
     console::Options options;
     std::string error;
     if (!console::ParseOptions(args, &options, &error)) {
-        std::fprintf(stderr, "keystrand-update: %s\n", error.c_str());
+        std::fprintf(stderr, CONSOLE_PROGRAM_NAME ": %s\n", error.c_str());
         return console::kExitUsage;
     }
     if (options.help) {
-        std::fputs(console::HelpText("keystrand-update").c_str(), stdout);
+        std::fputs(console::HelpText(CONSOLE_PROGRAM_NAME).c_str(), stdout);
         return console::kExitSuccess;
     }
     if (options.version) {
-        std::printf("%s\n", console::VersionText("keystrand-update").c_str());
+        std::printf("%s\n", console::VersionText(CONSOLE_PROGRAM_NAME).c_str());
         return console::kExitSuccess;
     }
     try {
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
         const std::unique_ptr<console::Platform> platform = console::MakePlatform();
         return console::RunConsole(options, *platform, stdout, stderr);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "keystrand-update: %s\n", e.what());
+        std::fprintf(stderr, CONSOLE_PROGRAM_NAME ": %s\n", e.what());
         return console::kExitOther;
     }
 }

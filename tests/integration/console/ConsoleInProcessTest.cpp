@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/VirtualClock.h"
-#include "console/ConsoleRun.h"
-#include "console/ExitCodes.h"
+#include "console/run/ConsoleRun.h"
+#include "console/words/ExitCodes.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
 #include "serial/SerialPortLine.h"
@@ -33,29 +33,41 @@ public:
         : InProcessPort(clock, device), serial::SerialPortLine(port, n, clock) {}
 };
 
-// The device model on COM3 (COM7 is there too, with nothing behind it), a virtual clock,
-// settings in memory.
+// COM3 with the device model behind it, COM7 with nothing.
+class SimPorts : public serial::Ports {
+public:
+    SimPorts(base::VirtualClock& ticks, sim::DeviceModel& device)
+        : m_ticks(ticks), m_device(device) {}
+
+    std::vector<serial::PortInfo> list() override {
+        return {{"COM3", "", "sim3"}, {"COM7", "", ""}};
+    }
+    bool canonicalName(const std::string& text, std::string* name, std::string*) override {
+        *name = serial::ComName(serial::ComNumberFromText(text));
+        return true;
+    }
+    std::string identity(const std::string& port) override { return port; }
+    bool present(const std::string& port) override { return port == "COM3" || port == "COM7"; }
+    std::string describe(const std::string&) override { return std::string(); }
+    std::unique_ptr<serial::Line> line(const std::string& port) override {
+        return std::make_unique<InProcessLine>(m_ticks, m_device, serial::ComNumberFromText(port));
+    }
+    std::string openAdvice(const std::string&, const base::SystemError&) override {
+        return std::string();
+    }
+
+private:
+    base::VirtualClock& m_ticks;
+    sim::DeviceModel& m_device;
+};
+
+// The device model's ports, a virtual clock, settings in memory, no terminal.
 class SimPlatform : public console::Platform {
 public:
     SimPlatform(sim::DeviceConfig config, const std::string& dir) : device(config), m_dir(dir) {}
 
-    std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
-        return std::make_unique<InProcessLine>(ticks, device, serial::ComNumberFromText(port));
-    }
+    serial::Ports& ports() override { return m_ports; }
     base::Clock& clock() override { return ticks; }
-    std::vector<serial::PortInfo> ports() override {
-        return {{"COM3", "", "sim3"}, {"COM7", "", ""}};
-    }
-    bool portName(const std::string& text, std::string* name, std::string*) override {
-        *name = serial::ComName(serial::ComNumberFromText(text));
-        return true;
-    }
-    std::string portIdentity(const std::string& port) override { return port; }
-    bool portExists(const std::string& port) override { return port == "COM3" || port == "COM7"; }
-    std::string describePort(const std::string&) override { return std::string(); }
-    std::string openAdvice(const std::string&, const base::SystemError&) override {
-        return std::string();
-    }
     std::string rememberedPort() override { return remembered; }
     bool rememberPort(const std::string& port) override {
         remembered = port;
@@ -70,9 +82,11 @@ public:
         appended += text;
         return true;
     }
-    bool isTerminal(std::FILE*) override { return false; }
-    int terminalWidth(std::FILE*) override { return 0; }
-    bool enableCursorMovement(std::FILE*) override { return false; }
+    console::Stream stream(std::FILE* file) override {
+        console::Stream s;
+        s.file = file;
+        return s;
+    }
 
     base::VirtualClock ticks{0, 1};
     sim::DeviceModel device;
@@ -81,6 +95,7 @@ public:
 
 private:
     std::string m_dir;
+    SimPorts m_ports{ticks, device};
 };
 
 sim::DeviceConfig ApplicationFirmware(std::initializer_list<const char*> faults = {}) {
@@ -115,7 +130,7 @@ protected:
         if (!port.empty()) {
             options.ports = {port};
         }
-        return console::RunUpdate(options, p, out, err);
+        return console::RunUpdate(options, p, p.stream(out), p.stream(err));
     }
 
     TempDir folder;

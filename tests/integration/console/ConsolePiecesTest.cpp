@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "base/VirtualClock.h"
-#include "update/BlockingWaits.h"
-#include "console/Options.h"
-#include "console/Package.h"
-#include "console/RunView.h"
-#include "console/Text.h"
-#include "console/Trace.h"
-#include "console/posix/SettingsFile.h"
+#include "console/os/posix/SettingsFile.h"
+#include "console/run/Options.h"
+#include "console/run/Package.h"
+#include "console/view/RunView.h"
+#include "console/words/Text.h"
 #include "integration/console/ConsoleTestSupport.h"
+#include "serial/TracedLine.h"
 #include "support/TempDir.h"
+#include "update/BlockingWaits.h"
 
 namespace {
 
@@ -354,7 +354,7 @@ TEST(ConsoleTrace, HeaderRowsByNumberDsrChangesAndTheOutcomeNothingRaw) {
     base::VirtualClock clock(5000, 0);
     ScriptedLine line(clock);
     {
-        console::Trace trace(line, clock);
+        serial::TracedLine trace(line, clock);
         ASSERT_TRUE(trace.startLog(dir.path("t.log"), "keystrand-update 2.0.0.9 trace\nport X"));
         EXPECT_EQ(trace.name(), "/dev/ttyUSB1");
         trace.open(9600);

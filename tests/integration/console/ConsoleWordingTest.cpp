@@ -2,8 +2,8 @@
 // pure functions, checked without a device.
 #include <gtest/gtest.h>
 
-#include "console/OutcomeWording.h"
-#include "console/Text.h"
+#include "console/words/OutcomeWording.h"
+#include "console/words/Text.h"
 
 namespace {
 

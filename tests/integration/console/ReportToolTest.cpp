@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "console/Platform.h"
+#include "console/os/Platform.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "integration/console/ConsoleToolSupport.h"
 #include "integration/sim/ToolProcess.h"

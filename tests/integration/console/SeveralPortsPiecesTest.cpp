@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "console/PortBoard.h"
-#include "console/PortScreen.h"
-#include "console/PortsSummary.h"
+#include "console/view/PortBoard.h"
+#include "console/view/PortScreen.h"
+#include "console/view/PortsSummary.h"
 #include "integration/console/ConsoleTestSupport.h"
 
 namespace {

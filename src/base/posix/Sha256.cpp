@@ -1,0 +1,25 @@
+// SHA-256 through OpenSSL's libcrypto.
+#include <openssl/evp.h>
+
+#include <cstdio>
+
+#include "base/Sha256.h"
+
+namespace base {
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+        return std::string();
+    }
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
+        hex += pair;
+    }
+    return hex;
+}
+
+} // namespace base
