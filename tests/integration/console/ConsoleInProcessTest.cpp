@@ -7,31 +7,16 @@
 #include "console/ExitCodes.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
-#include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
-#include "sim/InProcessComm.h"
+#include "sim/InProcessLine.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using consoletest::Contents;
 using consoletest::HexFile;
-
-// The dialog's port on the device model (on COM3 only), owned whole: the comm, the port, the
-// line over it.
-struct InProcessPort {
-    InProcessPort(base::VirtualClock& clock, sim::DeviceModel& device)
-        : comm(clock, device), port(&comm) {}
-    sim::InProcessComm comm;
-    CSerialPort port;
-};
-class InProcessLine : private InProcessPort, public serial::SerialPortLine {
-public:
-    InProcessLine(base::VirtualClock& clock, sim::DeviceModel& device, int n)
-        : InProcessPort(clock, device), serial::SerialPortLine(port, n, clock) {}
-};
 
 // The device model on COM3 (COM7 is there too, with nothing behind it), a virtual clock,
 // settings in memory.
@@ -40,7 +25,8 @@ public:
     SimPlatform(sim::DeviceConfig config, const std::string& dir) : device(config), m_dir(dir) {}
 
     std::unique_ptr<serial::Line> makeLine(const std::string& port) override {
-        return std::make_unique<InProcessLine>(ticks, device, serial::ComNumberFromText(port));
+        return std::make_unique<sim::InProcessLine>(
+            ticks, device, serial::ComName(serial::ComNumberFromText(port)));
     }
     base::Clock& clock() override { return ticks; }
     std::vector<serial::PortInfo> ports() override {
