@@ -1,5 +1,7 @@
 // The in-process line: its names, failing opens, what the device sees of each operation, reads
 // and the virtual clock, the hangup, the counters.
+#include "ProgramSide.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -49,7 +51,9 @@ sim::DeviceConfig WithFault(const char* entry, sim::Mode mode = sim::Mode::BootL
     return config;
 }
 
-const std::string kGreeting = std::string("KYST-SM-2.10\r?") + sim::kXon;
+using simtest::Bench;
+using simtest::kGreeting;
+using simtest::kPort;
 
 TEST(InProcessLineOpen, OnlyTheNamesItAnswersToOpen) {
     LineBench bench(sim::DeviceConfig(), "COM4");
@@ -327,6 +331,73 @@ TEST(InProcessLineTime, TheTimeGoesOnAcrossTheWrapOfTheTickCounter) {
     clock.advance(200); // past the wrap
     EXPECT_LT(clock.now(), 1000u);
     EXPECT_EQ(line.nowMicros(), 600000u);
+}
+
+TEST(InProcessLineInput, PurgeDropsOnlyWhatHasArrived) {
+    sim::DeviceConfig config;
+    config.paceBaud = 1200; // 8.334 ms per character
+    Bench bench(config);
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    bench.program.write(sim::kIdentificationRequest);
+    // The request takes 100 ms to arrive; two reply characters are on the wire 20 ms later.
+    bench.program.pause(120);
+    EXPECT_EQ(bench.program.waiting(), 2u);
+    ASSERT_TRUE(bench.program.purge());
+    EXPECT_EQ(bench.program.waiting(), 0u);
+    EXPECT_EQ(bench.program.collect(200), std::string("ST-SM-2.10\r?") + sim::kXon);
+    EXPECT_EQ(bench.line.purgeCount(), 2);
+}
+
+TEST(InProcessLineTime, DelaysHoldAcrossTheWrapOfTheTickCounter) {
+    sim::DeviceConfig config;
+    config.faults.push_back(sim::Fault{sim::Step::Ready, 0, sim::Action::Delay, "", 1000, false});
+    Bench bench(config);
+    bench.clock.advance(0xFFFFFFFFu - 500 - bench.clock.now()); // 500 ms before the wrap
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    const std::uint32_t sentAt = bench.clock.now();
+    bench.program.write(sim::kIdentificationRequest);
+    EXPECT_EQ(bench.program.take(13), "KYST-SM-2.10\r");
+    EXPECT_EQ(bench.program.next(), '?');
+    EXPECT_LT(bench.clock.now(), sentAt); // the counter wrapped
+    EXPECT_GE(static_cast<std::uint32_t>(bench.program.lastCharAt() - sentAt), 1000u);
+    EXPECT_LE(static_cast<std::uint32_t>(bench.program.lastCharAt() - sentAt), 1003u);
+}
+
+TEST(InProcessLineBounds, LogStopsAtItsCap) {
+    sim::DeviceConfig config;
+    config.logCapBytes = 2000;
+    Bench bench(config);
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    for (int i = 0; i < 500; ++i) {
+        bench.program.write("0123456789");
+    }
+    EXPECT_TRUE(bench.device.log().truncated());
+    EXPECT_LE(bench.device.log().received().size(), 2000u);
+    EXPECT_LE(bench.device.log().entries().size(), 2000u / 16 + 1);
+    EXPECT_TRUE(bench.device.log().hasEvent("log full"));
+}
+
+TEST(InProcessLineBounds, OutputBeyondItsCapIsLostAndCounted) {
+    sim::DeviceConfig config;
+    config.outputCapBytes = 10;
+    Bench bench(config);
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    bench.program.write(sim::kIdentificationRequest);
+    EXPECT_EQ(bench.program.waiting(), 10u);
+    EXPECT_EQ(bench.device.stats().outputLost, 5u);
+}
+
+TEST(InProcessLineClose, CloseDropsUnreadOutputAndIsLogged) {
+    Bench bench;
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    bench.program.write(sim::kIdentificationRequest);
+    bench.program.close();
+    EXPECT_FALSE(bench.line.dtr());
+    EXPECT_FALSE(bench.line.rts());
+    ASSERT_TRUE(bench.program.open(kPort, 115200));
+    EXPECT_EQ(bench.program.waiting(), 0u);
+    EXPECT_TRUE(bench.device.log().hasEvent("15 unread characters lost"));
+    EXPECT_EQ(bench.program.identify(), kGreeting);
 }
 
 } // namespace
