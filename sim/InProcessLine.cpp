@@ -21,19 +21,16 @@ Micros InProcessLine::nowMicros() {
     return static_cast<Micros>(m_elapsedMs) * 1000;
 }
 
-bool InProcessLine::refuse(base::SystemError::Cause cause, const std::string& why) {
+// No system stands behind this line: the error has a cause at most, no code and no words.
+bool InProcessLine::refuse(base::SystemError::Cause cause) {
     m_error = base::SystemError();
     m_error.cause = cause;
-    m_error.text = why;
     return false;
 }
 
 bool InProcessLine::usable() {
-    if (!m_open) {
-        return refuse(base::SystemError::Cause::kUnknown, "the line is closed");
-    }
-    if (m_device.hungUp()) {
-        return refuse(base::SystemError::Cause::kUnknown, "the device hung up the line");
+    if (!m_open || m_device.hungUp()) {
+        return refuse(base::SystemError::Cause::kUnknown);
     }
     return true;
 }
@@ -58,13 +55,13 @@ bool InProcessLine::open(std::uint32_t baud) {
     if (std::find(m_names.begin(), m_names.end(), m_name) == m_names.end()) {
         m_failedOpens++;
         m_device.note(now, "open of " + m_name + " failed: no such port");
-        return refuse(base::SystemError::Cause::kNoSuchPort, "no such port");
+        return refuse(base::SystemError::Cause::kNoSuchPort);
     }
     if (m_failOpens > 0) {
         m_failOpens--;
         m_failedOpens++;
         m_device.note(now, "open of " + m_name + " failed: port held by another program");
-        return refuse(base::SystemError::Cause::kBusy, "port held by another program");
+        return refuse(base::SystemError::Cause::kBusy);
     }
     m_open = true;
     m_opens++;

@@ -67,7 +67,7 @@ private:
     // Open and not hung up; otherwise the failure is recorded.
     bool usable();
     void settings(Micros now, std::uint32_t baud, int byteSize, int parity, int stopBits);
-    bool refuse(base::SystemError::Cause cause, const std::string& why);
+    bool refuse(base::SystemError::Cause cause);
 
     base::VirtualClock& m_clock;
     DeviceModel& m_device;
