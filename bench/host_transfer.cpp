@@ -10,7 +10,8 @@
 
 #include "sim/DeviceModel.h"
 #include "sim/HexImage.h"
-#include "sim/InProcessComm.h"
+#include "sim/InProcessLine.h"
+#include "support/LineComm.h"
 #include "support/ProgramHarness.h"
 #include "ui/UpdateDlg.h"
 
@@ -56,7 +57,8 @@ Sample RunOnce(const std::string& image, int rows) {
     config.mode = sim::Mode::BootLoader;
     config.logCapBytes = 1 << 16; // the log is not what is measured
     sim::DeviceModel device(config);
-    sim::InProcessComm comm(h.clock, device, {"\\\\.\\COM3"});
+    sim::InProcessLine line(h.clock, device);
+    LineComm comm(line);
     h.useComm(&comm);
     h.portMap.add("\\Device\\Serial2", "COM3");
     h.writePackage("2.10", "bench.hex", image);

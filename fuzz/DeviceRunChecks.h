@@ -5,6 +5,7 @@
 
 #include "ScriptedLine.h"
 #include "base/ProductNames.h"
+#include "support/LineComm.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
 
@@ -51,12 +52,14 @@ struct RunRecord {
 };
 
 // Opens the main dialog with COM1 present and a usable package, clicks Begin Update once on
-// `line`, and checks the state every run must leave behind: the port closed, the wait cursor
-// ended, the four commands and the present port button enabled, the absent ones disabled.
-// Every update message box must come with the port already closed.
+// `line` (the dialog's port calls served by it), and checks the state every run must leave
+// behind: the port closed, the wait cursor ended, the four commands and the present port button
+// enabled, the absent ones disabled. Every update message box must come with the port already
+// closed.
 inline RunRecord RunOneUpdate(ScriptedLine& line) {
     RunRecord record;
-    ProgramHarness h(&line);
+    LineComm comm(line);
+    ProgramHarness h(&comm);
     h.portMap.add("\\Device\\Serial0", "COM1");
     std::string hex;
     for (const std::string& row : HexRows()) {
@@ -104,8 +107,9 @@ inline RunRecord RunOneUpdate(ScriptedLine& line) {
         }
         record.result = d.GetDlgItemText(IDC_UPDATE_RESULT);
     });
-    if (line.callsWhileClosed() != 0) {
-        note(std::to_string(line.callsWhileClosed()) + " port calls on a closed handle");
+    const int closedCalls = line.callsWhileClosed() + comm.badHandleCalls();
+    if (closedCalls != 0) {
+        note(std::to_string(closedCalls) + " port calls on a closed handle");
     }
     if (line.opens() != 1 || line.closes() != 1) {
         note("port opened " + std::to_string(line.opens()) + " times, closed " +
@@ -164,7 +168,7 @@ inline std::string CheckOutcome(const RunRecord& run, bool shouldSucceed,
 // identification request. The update succeeds exactly when they begin with the right exchange.
 inline std::string CheckBootLoaderReply(const std::string& bytes) {
     ScriptedLine line;
-    line.setModemStatus(0);
+    line.setDsr(false);
     line.onWrite(kIdentificationRequest, bytes);
     const RunRecord run = RunOneUpdate(line);
     const bool right = StartsWith(bytes, BootLoaderExchange());
@@ -194,7 +198,7 @@ inline std::string CheckIdentityReply(const std::string& bytes) {
     const std::string reply = bytes.substr(1);
 
     ScriptedLine line;
-    line.setModemStatus(MS_DSR_ON);
+    line.setDsr(true);
     line.onWrite("<V", reply);
     line.onWrite("<W", "", dropsDsr);
     line.onWrite(kIdentificationRequest, bootLoaderAnswers ? BootLoaderExchange() : "");

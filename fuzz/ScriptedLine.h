@@ -1,21 +1,21 @@
-// A lean stand-in for the comm seam: one port whose device answers the program's writes by script.
+// A lean scripted device on a serial line: it answers the program's writes by script.
 #pragma once
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "fw/Comm.h"
+#include "serial/Line.h"
 
 namespace fuzzing {
 
-// One port, COM1. The device queues an answer when the program writes a given text in one write,
+// One line, COM1. The device queues an answer when the program writes a given text in one write,
 // and may drop DSR at that moment. Everything is counted, nothing is logged per call, so that a
-// run with long time-outs stays cheap. Calls on a handle that is not open fail and are counted:
-// the program should never make them.
-class ScriptedLine : public fw::Comm {
+// run with long time-outs stays cheap. Operations on the line while it is closed fail and are
+// counted: the program should never make them.
+class ScriptedLine : public serial::Line {
 public:
-    static constexpr const char* kPath = "\\\\.\\COM1";
+    static constexpr const char* kName = "COM1";
 
     struct Answer {
         std::string trigger; // the program's write that sets it off
@@ -27,7 +27,7 @@ public:
     void onWrite(const std::string& trigger, const std::string& bytes, bool dropDsr = false) {
         m_answers.push_back({trigger, bytes, dropDsr, false});
     }
-    void setModemStatus(DWORD status) { m_modemStatus = status; }
+    void setDsr(bool on) { m_dsr = on; }
 
     bool isOpen() const { return m_open; }
     int opens() const { return m_opens; }
@@ -37,104 +37,86 @@ public:
     const std::string& written() const { return m_written; }
     const std::vector<std::string>& writes() const { return m_writes; }
 
-    HANDLE createFile(const char* path) override {
-        if (m_open || std::string(path) != kPath) {
-            return INVALID_HANDLE_VALUE;
-        }
+    const std::string& name() const override { return m_name; }
+    bool open(std::uint32_t) override {
+        close();
         m_open = true;
         m_opens++;
-        return handle();
+        return true;
     }
-    BOOL closeHandle(HANDLE h) override {
-        if (!usable(h)) {
-            return FALSE;
+    void close() override {
+        if (!m_open) {
+            return;
         }
         m_open = false;
         m_closes++;
         m_input.clear();
-        return TRUE;
     }
-    BOOL setupComm(HANDLE h, DWORD, DWORD) override { return usable(h); }
-    BOOL setCommTimeouts(HANDLE h, const COMMTIMEOUTS*) override { return usable(h); }
-    BOOL setCommState(HANDLE h, const DCB*) override { return usable(h); }
-    BOOL setCommMask(HANDLE h, DWORD) override { return usable(h); }
-    BOOL escapeCommFunction(HANDLE h, DWORD) override { return usable(h); }
-    BOOL purgeComm(HANDLE h, DWORD flags) override {
-        if (!usable(h)) {
-            return FALSE;
+    bool setSpeed(std::uint32_t) override {
+        if (!usable()) {
+            return false;
         }
-        if ((flags & PURGE_RXCLEAR) != 0) {
-            m_input.clear();
-        }
-        return TRUE;
+        m_input.clear();
+        return true;
     }
-    BOOL clearCommError(HANDLE h, DWORD* errors, COMSTAT* stat) override {
-        if (!usable(h)) {
-            return FALSE;
+    bool write(const std::string& data) override {
+        if (!usable()) {
+            return false;
         }
-        if (errors != nullptr) {
-            *errors = 0;
-        }
-        if (stat != nullptr) {
-            *stat = COMSTAT{};
-            stat->cbInQue = static_cast<DWORD>(m_input.size());
-        }
-        return TRUE;
-    }
-    BOOL readFile(HANDLE h, void* buffer, DWORD toRead, DWORD* read) override {
-        if (!usable(h)) {
-            return FALSE;
-        }
-        DWORD n = 0;
-        char* out = static_cast<char*>(buffer);
-        while (n < toRead && !m_input.empty()) {
-            out[n++] = m_input.front();
-            m_input.pop_front();
-        }
-        *read = n;
-        return TRUE;
-    }
-    BOOL writeFile(HANDLE h, const void* data, DWORD toWrite, DWORD* written) override {
-        if (!usable(h)) {
-            return FALSE;
-        }
-        const std::string bytes(static_cast<const char*>(data), toWrite);
-        m_written += bytes;
-        m_writes.push_back(bytes);
-        *written = toWrite;
+        m_written += data;
+        m_writes.push_back(data);
         for (Answer& a : m_answers) {
-            if (!a.fired && a.trigger == bytes) {
+            if (!a.fired && a.trigger == data) {
                 a.fired = true;
                 m_input.insert(m_input.end(), a.bytes.begin(), a.bytes.end());
                 if (a.dropDsr) {
-                    m_modemStatus &= ~static_cast<DWORD>(MS_DSR_ON);
+                    m_dsr = false;
                 }
                 break;
             }
         }
-        return TRUE;
+        return true;
     }
-    BOOL getCommModemStatus(HANDLE h, DWORD* status) override {
-        if (!usable(h)) {
-            return FALSE;
+    // Never waits: nothing more comes until the program writes again.
+    int read(char* buffer, int max, std::uint32_t) override {
+        if (!usable()) {
+            return kReadFailed;
         }
-        *status = m_modemStatus;
-        return TRUE;
+        int n = 0;
+        while (n < max && !m_input.empty()) {
+            buffer[n++] = m_input.front();
+            m_input.pop_front();
+        }
+        return n;
     }
+    bool purgeInput() override {
+        if (!usable()) {
+            return false;
+        }
+        m_input.clear();
+        return true;
+    }
+    serial::Dsr dsr() override {
+        if (!usable()) {
+            return serial::Dsr::kUnknown;
+        }
+        return m_dsr ? serial::Dsr::kOn : serial::Dsr::kOff;
+    }
+    base::SystemError lastError() const override { return base::SystemError(); }
 
 private:
-    static HANDLE handle() { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x120)); }
-    bool usable(HANDLE h) {
-        if (m_open && h == handle()) {
+    bool usable() {
+        if (m_open) {
             return true;
         }
         m_callsWhileClosed++;
         return false;
     }
 
+    std::string m_name = kName;
     std::vector<Answer> m_answers;
     std::deque<char> m_input;
-    DWORD m_modemStatus = 0;
+    bool m_dsr = false;
     bool m_open = false;
     int m_opens = 0;
     int m_closes = 0;

@@ -1,17 +1,19 @@
-// The program against the simulated device in process, on the virtual clock, through COM3.
+// The program against the simulated device in process, on the virtual clock, through COM3: the
+// device's own line, with the dialog's port calls served by it.
 #pragma once
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "ui/PortLoan.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
-#include "sim/InProcessComm.h"
+#include "sim/InProcessLine.h"
+#include "support/LineComm.h"
 #include "support/ProgramHarness.h"
 #include "ui/PortButtons.h"
+#include "ui/PortLoan.h"
 
 // A HEX file of dataRows data records of 16 bytes from address 0 and the end-of-file record,
 // with CR LF line ends: dataRows + 1 rows in all.
@@ -47,8 +49,10 @@ struct BoxSnapshot {
 constexpr int kUpdateCommands[] = {IDC_BEGIN_UPDATE, IDCANCEL, IDC_REFRESH_PORTS, IDC_CONTACT_INFO};
 
 struct SimHarness {
-    explicit SimHarness(sim::DeviceConfig config = sim::DeviceConfig())
-        : device(config), comm(h.clock, device, {"\\\\.\\COM3"}) {
+    // The device on `port` (the only port that opens); the port map has COM3 and COM7.
+    explicit SimHarness(sim::DeviceConfig config = sim::DeviceConfig(),
+                        const std::string& port = "COM3")
+        : device(config), line(h.clock, device, port, {port}), comm(line) {
         h.useComm(&comm);
         h.portMap.add("\\Device\\Serial2", "COM3");
         h.portMap.add("\\Device\\Serial6", "COM7");
@@ -109,7 +113,8 @@ struct SimHarness {
 
     ProgramHarness h;
     sim::DeviceModel device;
-    sim::InProcessComm comm;
+    sim::InProcessLine line;
+    LineComm comm;
     std::string hexText;
     std::vector<BoxSnapshot> boxes;
     // Called while each message box is up, after its snapshot: what reaches the dialog through
@@ -149,7 +154,7 @@ struct BorrowedPort {
     };
 
     explicit BorrowedPort(SimHarness& harness) : s(harness) {
-        s.comm.failNextOpens(1);
+        s.line.failNextOpens(1);
         s.h.windows.add(COMPANION_WINDOW_TITLE);
         s.h.windows.onPostContext = this;
         s.h.windows.onPost = [](void* context, const fw::host::FakeTopWindows::Posted& p) {

@@ -7,31 +7,16 @@
 #include "console/words/ExitCodes.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
-#include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
-#include "sim/InProcessComm.h"
+#include "sim/InProcessLine.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using consoletest::Contents;
 using consoletest::HexFile;
-
-// The dialog's port on the device model (on COM3 only), owned whole: the comm, the port, the
-// line over it.
-struct InProcessPort {
-    InProcessPort(base::VirtualClock& clock, sim::DeviceModel& device)
-        : comm(clock, device), port(&comm) {}
-    sim::InProcessComm comm;
-    CSerialPort port;
-};
-class InProcessLine : private InProcessPort, public serial::SerialPortLine {
-public:
-    InProcessLine(base::VirtualClock& clock, sim::DeviceModel& device, int n)
-        : InProcessPort(clock, device), serial::SerialPortLine(port, n, clock) {}
-};
 
 // COM3 with the device model behind it, COM7 with nothing.
 class SimPorts : public serial::Ports {
@@ -50,7 +35,8 @@ public:
     bool present(const std::string& port) override { return port == "COM3" || port == "COM7"; }
     std::string describe(const std::string&) override { return std::string(); }
     std::unique_ptr<serial::Line> line(const std::string& port) override {
-        return std::make_unique<InProcessLine>(m_ticks, m_device, serial::ComNumberFromText(port));
+        return std::make_unique<sim::InProcessLine>(
+            m_ticks, m_device, serial::ComName(serial::ComNumberFromText(port)));
     }
     std::string openAdvice(const std::string&, const base::SystemError&) override {
         return std::string();

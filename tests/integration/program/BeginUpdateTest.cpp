@@ -167,7 +167,7 @@ TEST(BeginUpdate, DsrThatNeverDropsIsAnInvalidResponse) {
 TEST(BeginUpdate, APortHeldByTheCompanionIsBorrowedAndGivenBackAfterItIsClosed) {
     SimHarness s(BootLoaderWith());
     s.writePackage(MakeHexFile(2));
-    s.comm.failNextOpens(1);
+    s.line.failNextOpens(1);
     s.h.windows.add("Fenmoor Serial Test Program");
     struct Seen {
         SimHarness* s;
@@ -194,7 +194,7 @@ TEST(BeginUpdate, APortHeldByTheCompanionIsBorrowedAndGivenBackAfterItIsClosed) 
 TEST(BeginUpdate, BothOpensFailingReportThePortAndGiveTheLoanBack) {
     SimHarness s(BootLoaderWith());
     s.writePackage(MakeHexFile(2));
-    s.comm.failNextOpens(2);
+    s.line.failNextOpens(2);
     s.h.windows.add("Fenmoor Serial Test Program");
     const After a = RunAndLook(s);
     ASSERT_EQ(s.boxes.size(), 1u);
@@ -210,7 +210,7 @@ TEST(BeginUpdate, BothOpensFailingReportThePortAndGiveTheLoanBack) {
 TEST(BeginUpdate, WithoutACompanionTheSecondOpenFollowsAtOnce) {
     SimHarness s(BootLoaderWith());
     s.writePackage(MakeHexFile(2));
-    s.comm.failNextOpens(2);
+    s.line.failNextOpens(2);
     RunAndLook(s);
     EXPECT_EQ(s.h.clock.sleeps(), 0);
     EXPECT_EQ(s.comm.failedOpenCount(), 2);
@@ -218,8 +218,7 @@ TEST(BeginUpdate, WithoutACompanionTheSecondOpenFollowsAtOnce) {
 }
 
 TEST(BeginUpdate, UsesThePortOfTheCheckedButton) {
-    SimHarness s(BootLoaderWith());
-    s.comm.setPortPaths({"\\\\.\\COM7"});
+    SimHarness s(BootLoaderWith(), "COM7"); // COM3 does not open
     s.writePackage(MakeHexFile(2));
     RunAndLook(s, [](CUpdateDlg&, fw::host::DialogModel& w) { w.click(IDC_COM7); });
     EXPECT_EQ(s.comm.openPath(), "\\\\.\\COM7");

@@ -195,7 +195,7 @@ TEST(BootLoaderLine, WrongSpeedOrFramingDropsInputWhenStrict) {
     Bench bench(config);
     ASSERT_TRUE(bench.program.open(kPort, 9600));
     EXPECT_EQ(bench.program.identify(), "");
-    ASSERT_TRUE(bench.program.configure(115200, 7, EVENPARITY));
+    ASSERT_TRUE(bench.program.configure(115200, 7, simtest::kEvenParity));
     EXPECT_EQ(bench.program.identify(), "");
     ASSERT_TRUE(bench.program.configure(115200));
     EXPECT_EQ(bench.program.identify(), kGreeting);

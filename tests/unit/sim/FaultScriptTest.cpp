@@ -278,7 +278,7 @@ TEST_F(BootFaults, VersionDeadAnswersNothingUntilReopened) {
 TEST_F(BootFaults, ReadyDelayed) {
     start({"ready:delay=2500"});
     program().pause(100);
-    const DWORD sentAt = bench->clock.now();
+    const std::uint32_t sentAt = bench->clock.now();
     program().write(sim::kIdentificationRequest);
     EXPECT_EQ(program().take(13), "KYST-SM-2.10\r");
     EXPECT_EQ(program().next(3000), '?');
@@ -321,7 +321,7 @@ TEST_F(BootFaults, LineCompleteDelayedForEveryRow) {
     start({"line-complete:delay=300"});
     EXPECT_EQ(program().identify(), kGreeting);
     for (const std::string& row : {kRow1, kRow2}) {
-        const DWORD sentAt = bench->clock.now();
+        const std::uint32_t sentAt = bench->clock.now();
         program().write(row);
         EXPECT_EQ(program().next(), sim::kXoff);
         EXPECT_LT(program().lastCharAt() - sentAt, 5u);
@@ -395,10 +395,11 @@ TEST_F(BootFaults, HangupClosesTheLineUntilReopened) {
     EXPECT_TRUE(device().hungUp());
     EXPECT_FALSE(program().write(kRow2));
     EXPECT_EQ(program().waiting(), 0u);
-    DWORD status = 0;
-    EXPECT_FALSE(bench->comm.getCommModemStatus(program().handle(), &status));
-    EXPECT_FALSE(bench->comm.purgeComm(program().handle(), PURGE_RXCLEAR));
-    EXPECT_TRUE(bench->comm.closeHandle(program().handle()));
+    EXPECT_EQ(bench->line.dsr(), serial::Dsr::kUnknown);
+    EXPECT_FALSE(bench->line.purgeInput());
+    program().close();
+    EXPECT_FALSE(bench->line.isOpen());
+    EXPECT_EQ(bench->line.closeCount(), 1);
     ASSERT_TRUE(program().open(kPort, 115200));
     EXPECT_FALSE(device().hungUp());
     EXPECT_EQ(program().identify(), kGreeting);

@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "base/VirtualClock.h"
-#include "serial/SerialPortLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
-#include "sim/InProcessComm.h"
+#include "sim/InProcessLine.h"
 #include "support/FailingFiles.h"
 #include "support/TempDir.h"
 #include "update/PollingWaits.h"
@@ -86,13 +85,14 @@ struct Bench {
             config.faults.push_back(fault);
         }
         device = std::make_unique<sim::DeviceModel>(config);
-        comm = std::make_unique<sim::InProcessComm>(clock, *device);
-        port = std::make_unique<CSerialPort>(comm.get());
     }
 
-    // The line of COMn through the port.
-    serial::SerialPortLine& line(int portNumber = 3) {
-        lineOf = std::make_unique<serial::SerialPortLine>(*port, portNumber, clock);
+    // The line COMn; the device is on COM3 only. The same line while the number stays.
+    sim::InProcessLine& line(int portNumber = 3) {
+        const std::string name = "COM" + std::to_string(portNumber);
+        if (!lineOf || lineOf->name() != name) {
+            lineOf = std::make_unique<sim::InProcessLine>(clock, *device, name);
+        }
         return *lineOf;
     }
 
@@ -108,9 +108,7 @@ struct Bench {
 
     base::VirtualClock clock;
     std::unique_ptr<sim::DeviceModel> device;
-    std::unique_ptr<sim::InProcessComm> comm;
-    std::unique_ptr<CSerialPort> port;
-    std::unique_ptr<serial::SerialPortLine> lineOf;
+    std::unique_ptr<sim::InProcessLine> lineOf;
     update::PollingWaits waits{clock};
     RecordingObserver observer;
     FailingFiles files;
@@ -126,8 +124,8 @@ TEST(UpdateSession, AWholeUpdateReportsEveryStepInOrderAndEndsWithThePortClosed)
     EXPECT_EQ(o.rowsSent, 3);
     EXPECT_EQ(o.totalRows, 3);
     EXPECT_TRUE(o.sentAnything);
-    EXPECT_FALSE(b.comm->isOpen());
-    EXPECT_EQ(b.comm->openPath(), "\\\\.\\COM3");
+    EXPECT_FALSE(b.line().isOpen());
+    EXPECT_EQ(b.line().openName(), "COM3");
     EXPECT_EQ(b.observer.events, (std::vector<std::string>{"opened", "modem read dsr",
                                                            "version KYST-SM-2.10", "rows 3"}));
     EXPECT_EQ(b.observer.rowsSent, (std::vector<int>{1, 2, 3}));
@@ -165,7 +163,7 @@ TEST(UpdateSession, APackageProblemEndsTheUpdateBeforeThePortIsOpened) {
         << o.package.Describe();
     EXPECT_FALSE(o.sentAnything);
     EXPECT_EQ(o.device, DeviceState::kUnchanged);
-    EXPECT_EQ(b.comm->openCount(), 0);
+    EXPECT_EQ(b.line().openCount(), 0);
 }
 
 TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtTheTransfer) {
@@ -188,7 +186,7 @@ TEST(UpdateSession, APackageTheFaceCheckedIsNotReadAgainBeforeThePortButStillAtT
     const Outcome o = other.Run(same);
     EXPECT_EQ(o.failure, Failure::kPackage);
     EXPECT_EQ(o.package.kind, update::HexFileProblem::Kind::kLastRowNotEndOfFile);
-    EXPECT_EQ(refused.comm->openCount(), 0);
+    EXPECT_EQ(refused.line().openCount(), 0);
 }
 
 TEST(UpdateSession, APortThatCannotBeOpenedIsTriedOnceMoreOnlyWhenTheFaceAsks) {
@@ -196,16 +194,16 @@ TEST(UpdateSession, APortThatCannotBeOpenedIsTriedOnceMoreOnlyWhenTheFaceAsks) {
     Outcome o = declined.run(HexFile(1), 5); // only COM3 is there
     EXPECT_EQ(o.failure, Failure::kPortOpen);
     EXPECT_EQ(o.stage, Stage::kOpeningPort);
-    EXPECT_EQ(declined.comm->failedOpenCount(), 1);
+    EXPECT_EQ(declined.line(5).failedOpenCount(), 1);
     EXPECT_EQ(declined.observer.events, std::vector<std::string>{"retry"});
 
     Bench lent(sim::Mode::BootLoader);
     lent.observer.retry = true;
-    lent.comm->failNextOpens(1); // held by another program until it is asked to let go
+    lent.line().failNextOpens(1); // held by another program until it is asked to let go
     o = lent.run(HexFile(1));
     EXPECT_TRUE(o.ok());
     EXPECT_EQ(lent.observer.events.front(), "retry");
-    EXPECT_EQ(lent.comm->openPath(), "\\\\.\\COM3");
+    EXPECT_EQ(lent.line().openName(), "COM3");
 }
 
 TEST(UpdateSession, TheApplicationFirmwaresFailuresLeaveTheFirmwareUnchanged) {
@@ -221,7 +219,7 @@ TEST(UpdateSession, TheApplicationFirmwaresFailuresLeaveTheFirmwareUnchanged) {
     EXPECT_EQ(o.failure, Failure::kNoRestart);
     EXPECT_EQ(o.stage, Stage::kRestarting);
     EXPECT_EQ(o.device, DeviceState::kRestartRequested);
-    EXPECT_FALSE(stubborn.comm->isOpen());
+    EXPECT_FALSE(stubborn.line().isOpen());
 }
 
 TEST(UpdateSession, TheBootLoadersVersionFailuresCarryTheReplyAndTheStateThatIsKnown) {
@@ -280,7 +278,7 @@ TEST(UpdateSession, AFileReadOnceByItsFaceIsSentFromMemoryAndNeverOpened) {
     same.hexText = &bad;
     update::UpdateSession other(refused.line(), refused.waits, refused.observer);
     EXPECT_EQ(other.Run(same).failure, Failure::kPackage);
-    EXPECT_EQ(refused.comm->openCount(), 0);
+    EXPECT_EQ(refused.line().openCount(), 0);
 }
 
 TEST(UpdateSession, HandshakeFailuresSayWhatWasAwaitedWhatCameAndAtWhichRow) {
@@ -311,7 +309,7 @@ TEST(UpdateSession, TheTransfersOwnFileFailures) {
     for (const char* what : {"missing", "invalid", "unreadable"}) {
         SCOPED_TRACE(what);
         Bench b(sim::Mode::BootLoader);
-        ASSERT_TRUE(b.port->Open(3, 115200, 'N', 8, 1));
+        ASSERT_TRUE(b.line().open(115200));
         update::UpdateSession session(b.line(), b.waits, b.observer);
         update::FirmwarePackage package = b.package(HexFile(4));
         Failure expected = Failure::kHexOpen;
@@ -328,7 +326,7 @@ TEST(UpdateSession, TheTransfersOwnFileFailures) {
         EXPECT_EQ(o.failure, expected);
         EXPECT_EQ(o.rowsSent, 0);
         EXPECT_EQ(b.device->rowsAccepted(), 0);
-        EXPECT_TRUE(b.port->GetPortNumber() == 3) << "the transfer leaves the port to its face";
+        EXPECT_TRUE(b.line().isOpen()) << "the transfer leaves the port to its face";
         if (expected == Failure::kHexInvalid) {
             EXPECT_EQ(o.package.Describe(), "end-of-file record at row 5 of 6");
         }
@@ -346,7 +344,7 @@ TEST(UpdateSession, StoppedByTheUserWhereverItWaits) {
         EXPECT_EQ(o.failure, Failure::kStopped);
         // Stopped before anything answered the request: nobody knows what heard it.
         EXPECT_EQ(o.device, stopAt == 1 ? DeviceState::kUnknown : DeviceState::kIncomplete);
-        EXPECT_FALSE(b.comm->isOpen());
+        EXPECT_FALSE(b.line().isOpen());
         EXPECT_EQ(o.rowsSent, stopAt == 1 ? 0 : 1);
     }
 }
