@@ -125,10 +125,11 @@ protected:
     std::string simPath, updater, settings, hexText, out, err;
 };
 
-// The program with its output on a terminal of the given width, as a user sees it.
+// The program with its output on a terminal of the given width and type (TERM; empty: none), as
+// a user sees it: the terminal the test means, whatever the one it runs in.
 class TerminalRun {
 public:
-    explicit TerminalRun(int columns) {
+    explicit TerminalRun(int columns, std::string type = "xterm") : m_type(std::move(type)) {
         winsize size{};
         size.ws_col = static_cast<unsigned short>(columns);
         size.ws_row = 24;
@@ -152,6 +153,11 @@ public:
         if (m_pid == 0) {
             ::dup2(m_slave, 1);
             ::dup2(m_slave, 2);
+            if (m_type.empty()) {
+                ::unsetenv("TERM");
+            } else {
+                ::setenv("TERM", m_type.c_str(), 1);
+            }
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
@@ -204,6 +210,7 @@ public:
     const std::string& screen() const { return m_screen; }
 
 private:
+    std::string m_type;
     bool m_ok = false;
     int m_master = -1;
     int m_slave = -1;

@@ -259,6 +259,17 @@ TEST_F(ConsoleTool, APortThatMayNotBeOpenedSaysWhoMayUseItAndHowToGetAccess) {
                            "and joining a group does not help."),
                   std::string::npos)
             << err;
+        // Modes 640 and 620: the group may only read, or only write; joining it does not help.
+        for (const mode_t mode : {0640, 0620}) {
+            ASSERT_EQ(::chmod(real, mode), 0);
+            EXPECT_EQ(run(args), 4) << out << err;
+            EXPECT_EQ(err.find("join it"), std::string::npos) << err;
+            EXPECT_NE(err.find(std::string(" belongs to root:dialout with mode ") +
+                               (mode == 0640 ? "0640" : "0620") +
+                               ": its owner root may use it, and joining a group does not help."),
+                      std::string::npos)
+                << err;
+        }
         // Mode 660: the group may, and joining it is the way.
         ASSERT_EQ(::chmod(real, 0660), 0);
         EXPECT_EQ(run(args), 4) << out << err;
@@ -440,6 +451,27 @@ TEST_F(ConsoleTool, OnATerminalTheBarFitsItsWidthFollowsItsChangesAndShowsASilen
         << terminal.screen();
     EXPECT_EQ(WithoutErase(terminal.screen()).find('\x1b'), std::string::npos);
     EXPECT_EQ(stopDevice(d), 0);
+}
+
+TEST_F(ConsoleTool, OnADumbTerminalOrOneOfNoTypeTheBarIsDrawnWithoutAnyControlSequence) {
+    writePackage(HexFile(12));
+    for (const char* type : {"dumb", ""}) {
+        SCOPED_TRACE(std::string("TERM=") + type);
+        Device d;
+        startDevice(d, dir.path(std::string("line-") + (*type != '\0' ? type : "none")));
+        TerminalRun terminal(60, type);
+        ASSERT_TRUE(terminal.start({updater, "--package", pkg(), "--port", d.link}));
+        ASSERT_TRUE(terminal.readUntil("successfully updated."));
+        EXPECT_EQ(terminal.wait(), 0);
+        // Each redraw is a whole line of the same width: nothing of an older one is left over.
+        const std::vector<std::string> bars = BarLines(terminal.screen());
+        ASSERT_FALSE(bars.empty()) << terminal.screen();
+        for (const std::string& bar : bars) {
+            EXPECT_EQ(Columns(bar), 59u) << bar;
+        }
+        EXPECT_EQ(terminal.screen().find('\x1b'), std::string::npos) << terminal.screen();
+        EXPECT_EQ(stopDevice(d), 0);
+    }
 }
 
 TEST_F(ConsoleTool, CtrlCOnATerminalEndsTheBarLineAndLeavesTheTerminalAsItWas) {

@@ -290,7 +290,6 @@ TEST_F(SeveralPorts, OnATerminalEachPortHasOneLiveLineRedrawnInPlaceUnderTheirLi
     writePackage(HexFile(12));
     std::vector<Device> devices;
     startDevices(devices, {"", "xon@row=5:delay=1900"});
-    ::setenv("TERM", "xterm", 1);
     TerminalRun terminal(160); // wide enough that no port's line is broken
     std::vector<std::string> args = portArgs(linksOf(devices));
     args.insert(args.begin(), updater);
