@@ -18,20 +18,36 @@ CUpdateDlg::UpdateFrame::UpdateFrame(CUpdateDlg& dialog) : m_dialog(dialog) {
 }
 
 CUpdateDlg::UpdateFrame::~UpdateFrame() {
-    if (--m_dialog.m_nUpdateFrames == 0) {
-        // A handler that failed while the update's message was up changed nothing of the update,
-        // which has ended with that message.
-        m_dialog.m_bNestedFailure = false;
-        m_dialog.m_strNestedFailure.clear();
+    if (--m_dialog.m_nUpdateFrames != 0 || !m_dialog.m_bNestedFailure) {
+        return;
     }
+    // A handler failed inside the update and the update ended without acting on it (in a
+    // message box, after the last row): it changed nothing of the update, whose own message
+    // stands, but it is never silent. It is told once that message is out: at the end of the
+    // frame's handler, or after the report of an exception that ended the frame.
+    m_dialog.m_bNestedFailure = false;
+    m_dialog.m_strUnreportedFailure = m_dialog.m_strNestedFailure;
+    m_dialog.m_strNestedFailure.clear();
+}
+
+void CUpdateDlg::ReportUnraisedFailure() {
+    if (m_nUpdateFrames != 0 || m_strUnreportedFailure.empty()) {
+        return;
+    }
+    const std::string what = m_strUnreportedFailure;
+    m_strUnreportedFailure.clear();
+    fw::Dialog::OnHandlerException(what);
 }
 
 void CUpdateDlg::OnBeginUpdate() {
-    const UpdateFrame frame(*this);
-    // Cleared on the ordinary way out only: an exception leaves it set for OnHandlerException.
-    m_bBeginUpdateActive = true;
-    BeginUpdate();
-    m_bBeginUpdateActive = false;
+    {
+        const UpdateFrame frame(*this);
+        // Cleared on the ordinary way out only: an exception leaves it set for OnHandlerException.
+        m_bBeginUpdateActive = true;
+        BeginUpdate();
+        m_bBeginUpdateActive = false;
+    }
+    ReportUnraisedFailure();
 }
 
 void CUpdateDlg::BeginUpdate() {
@@ -104,6 +120,7 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
     }
     if (!m_bBeginUpdateActive && !m_bUpdateRunning) {
         fw::Dialog::OnHandlerException(what);
+        ReportUnraisedFailure();
         return;
     }
     m_bBeginUpdateActive = false;
@@ -114,10 +131,15 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
                    ").     \n\nThe port has been closed. If any of the hex file was sent, the "
                    "firmware in the " DEVICE_NAME " may be incomplete: run the update again.     ",
                "Firmware Update Error", MB_OK | MB_ICONEXCLAMATION);
+    ReportUnraisedFailure();
 }
 
 void CUpdateDlg::RaiseNestedHandlerFailure() {
     if (m_bNestedFailure) {
-        throw std::runtime_error(m_strNestedFailure);
+        // Raised once: the update's frame reports it as the cause of the update's end.
+        const std::string what = m_strNestedFailure;
+        m_bNestedFailure = false;
+        m_strNestedFailure.clear();
+        throw std::runtime_error(what);
     }
 }

@@ -11,6 +11,23 @@ namespace {
 constexpr int kRepaintEveryRows = 50;
 } // namespace
 
+void DialogUpdateView::stageChanged(update::Stage stage) {
+    using update::Stage;
+    switch (stage) {
+    case Stage::kCheckingPackage:
+    case Stage::kOpeningPort:
+    case Stage::kProbing:
+    case Stage::kIdentifyingDevice:
+    case Stage::kRestarting:
+    case Stage::kSwitchingSpeed:
+    case Stage::kSettling:
+        m_dialog.RaiseNestedHandlerFailure();
+        break;
+    default:
+        break;
+    }
+}
+
 bool DialogUpdateView::retryOpen(const base::SystemError&) {
     m_dialog.RequestPortLoan(m_port);
     return true;

@@ -10,6 +10,9 @@ public:
     // The update of COMn, port.
     DialogUpdateView(CUpdateDlg& dialog, int port) : m_dialog(dialog), m_port(port) {}
 
+    // Before the package is checked, the port opened, "<V" or "<W" sent, the speed changed or a
+    // boot loader spoken to: a handler that failed meanwhile ends the update first.
+    void stageChanged(update::Stage stage) override;
     // The port is held by another program: ask the companion test program to lend it, then try
     // once more.
     bool retryOpen(const base::SystemError&) override;

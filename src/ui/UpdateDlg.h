@@ -58,8 +58,9 @@ public:
     // to act on: the update is ended once, by that frame, with one message. At other times the
     // user is told.
     void OnHandlerException(const std::string& what) override;
-    // Called by the update's frame where it dispatched messages: a handler's exception recorded
-    // meanwhile is raised again here, so that it ends the update from this frame.
+    // Called by the update where it dispatched messages, and before each step that would reach
+    // the device: a handler's exception recorded meanwhile is raised again here, so that it ends
+    // the update from its own frame before anything more is sent.
     void RaiseNestedHandlerFailure();
 
     CSerialPort m_serialPort;
@@ -102,4 +103,8 @@ private:
     // The first exception of a handler run inside the update's frame, until that frame acts.
     bool m_bNestedFailure = false;
     std::string m_strNestedFailure;
+    // A recorded exception that the update ended without raising, told once the update's own
+    // message is out.
+    std::string m_strUnreportedFailure;
+    void ReportUnraisedFailure();
 };

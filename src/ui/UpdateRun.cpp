@@ -20,10 +20,14 @@ void CUpdateDlg::SetUpdateCommandsLocked(bool locked) {
 }
 
 LRESULT CUpdateDlg::OnRunUpdate(WPARAM, LPARAM) {
-    const UpdateFrame frame(*this);
-    SetUpdateCommandsLocked(true);
-    TransferHexFile();
-    SetDlgItemText(IDC_BEGIN_UPDATE, "Begin Update");
-    SetUpdateCommandsLocked(false);
+    {
+        const UpdateFrame frame(*this);
+        SetUpdateCommandsLocked(true);
+        TransferHexFile();
+        SetDlgItemText(IDC_BEGIN_UPDATE, "Begin Update");
+        SetUpdateCommandsLocked(false);
+    }
+    // Where the run is the update's outermost frame (its message posted by itself).
+    ReportUnraisedFailure();
     return 1;
 }

@@ -2,6 +2,8 @@
 // read errors of the package are reported, never taken for its end; an exception that reaches
 // the dialog's boundary ends an update as a failure would, once and from the update's own frame,
 // also when it comes from a handler run inside the update by its pump or a message box.
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -177,8 +179,12 @@ public:
         reads++;
         throw std::runtime_error("settings unreadable");
     }
-    bool writeProfileInt(const std::string&, const std::string&, int) override { return false; }
+    bool writeProfileInt(const std::string&, const std::string&, int value) override {
+        written = value;
+        return false;
+    }
     int reads = 0;
+    int written = -1; // the last value the dialog tried to store
 };
 
 // Refresh Serial Ports posted to the dialog, as another program may post it while the button is
@@ -188,6 +194,24 @@ void PostACommandThatThrows(SimHarness& s, ThrowingProfile& profile) {
     services.profile = &profile;
     s.h.app.SetServices(services);
     s.h.app.m_pMainWnd->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH_PORTS, BN_CLICKED), 0);
+}
+
+// Refresh Serial Ports sent to the dialog (not posted): its handler runs at once, inside whatever
+// the dialog is doing, and throws with the settings made unreadable.
+void SendACommandThatThrows(SimHarness& s, ThrowingProfile& profile) {
+    fw::Services services = s.h.app.services();
+    services.profile = &profile;
+    s.h.app.SetServices(services);
+    s.h.app.m_pMainWnd->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH_PORTS, BN_CLICKED), 0);
+}
+
+// The framework's word on a handler that failed, as a box of its own after the update's.
+void ExpectToldAfterTheUpdatesMessage(const SimHarness& s, const std::string& what) {
+    ASSERT_EQ(s.boxes.size(), 2u) << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+    EXPECT_EQ(s.boxes[1].box.caption, PROGRAM_NAME);
+    EXPECT_EQ(s.boxes[1].box.text,
+              "The operation stopped because of an internal error (" + what + ").     ");
+    EXPECT_EQ(s.boxes[1].box.type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
 }
 
 // Once the update has ended: nothing runs, and every command and the system menu work again.
@@ -283,7 +307,7 @@ TEST(HandlerException, AHandlerThatThrowsInsideTheTransfersPumpEndsTheUpdateOnce
     EXPECT_EQ(s.comm.badHandleCalls(), 0);
 }
 
-TEST(HandlerException, AHandlerThatThrowsAfterTheLastRowLeavesTheOutcomeToTheDevice) {
+TEST(HandlerException, AHandlerThatThrowsAfterTheLastRowLeavesTheOutcomeToTheDeviceAndIsTold) {
     SimHarness s(BootLoaderWith());
     s.writePackage(MakeHexFile(kDataRowsOfTenRowFile));
     ThrowingProfile profile;
@@ -299,34 +323,53 @@ TEST(HandlerException, AHandlerThatThrowsAfterTheLastRowLeavesTheOutcomeToTheDev
         resultAfter = d.GetDlgItemText(IDC_UPDATE_RESULT);
     });
     EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
-    ASSERT_EQ(s.boxes.size(), 1u) << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+    ASSERT_FALSE(s.boxes.empty());
     EXPECT_EQ(s.boxes[0].box.caption, "Firmware Update Complete");
+    ExpectToldAfterTheUpdatesMessage(s, "settings unreadable");
     EXPECT_EQ(resultAfter, "Keystrand SM firmware successfully updated");
+    EXPECT_EQ(profile.written, 3) << "the port is remembered as after any success";
     EXPECT_TRUE(s.device.fileComplete());
     EXPECT_TRUE(s.imageMatchesFile());
 }
 
-TEST(HandlerException, AHandlerThatThrowsWhileTheUpdatesMessageIsUpLeavesThatMessageTheOnlyOne) {
+TEST(HandlerException, AHandlerThatThrowsWhileAnUpdatesMessageIsUpIsToldOnceAfterIt) {
     struct Case {
         const char* name;
         sim::DeviceConfig device;
+        std::string hex; // the HEX file at Begin Update; empty: none
+        int port;        // the port chosen
         bool updated;
         const char* caption;
         const char* result;
+        const char* text; // the beginning of the update's own message
+        bool reachedDevice;
     };
+    const std::string good = MakeHexFile(4);
     const Case cases[] = {
-        {"success", BootLoaderWith(), true, "Firmware Update Complete",
-         "Keystrand SM firmware successfully updated"},
-        {"a failed transfer", BootLoaderWith({"xoff@row=2:dead"}), false, "Firmware Update Error",
-         "Firmware update failed"},
+        {"success", BootLoaderWith(), good, 3, true, "Firmware Update Complete",
+         "Keystrand SM firmware successfully updated", "The Keystrand SM firmware has", true},
+        {"a failed transfer", BootLoaderWith({"xoff@row=2:dead"}), good, 3, false,
+         "Firmware Update Error", "Firmware update failed", "Timeout waiting for XOFF", true},
         {"a failed boot-loader entry", DeviceWith(sim::Mode::ApplicationFirmware, {"restart:none"}),
-         false, "Firmware Update Error", "Invalid response from the Keystrand SM."},
+         good, 3, false, "Firmware Update Error", "Invalid response from the Keystrand SM.",
+         "Invalid response from the", true},
+        {"the HEX file gone", BootLoaderWith(), "", 3, false, "Keystrand SM Update", "",
+         "Unable to open the firmware hex file", false},
+        {"a HEX file refused", BootLoaderWith(), ":10000000\r\n", 3, false, "Firmware Update Error",
+         "Firmware update failed", "Invalid data in hex file.", false},
+        {"a port that does not open", BootLoaderWith(), good, 7, false, "Firmware Update Error",
+         "Unable to open serial port COM7               ", "Unable to open serial port COM7",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimHarness s(c.device);
-        s.writePackage(MakeHexFile(4));
-        const BorrowedPort loan(s);
+        s.writePackage(good);
+        // Where the device is reached, through a port the companion program lends.
+        std::unique_ptr<BorrowedPort> loan;
+        if (c.reachedDevice) {
+            loan = std::make_unique<BorrowedPort>(s);
+        }
         ThrowingProfile profile;
         s.whileBoxIsUp = [&](CUpdateDlg&, const BoxSnapshot&) {
             if (s.boxes.size() != 1) {
@@ -339,21 +382,96 @@ TEST(HandlerException, AHandlerThatThrowsWhileTheUpdatesMessageIsUpLeavesThatMes
             }
         };
         std::string resultAfter;
-        s.beginUpdate(nullptr, [&](CUpdateDlg& d, fw::host::DialogModel& w) {
-            ExpectTheDialogFree(s, d, w);
-            EXPECT_EQ(d.m_nLoanPort, -1);
-            resultAfter = d.GetDlgItemText(IDC_UPDATE_RESULT);
-        });
+        s.beginUpdate(
+            [&](CUpdateDlg& d, fw::host::DialogModel&) {
+                d.CheckRadioButton(kFirstPortButton, kLastPortButton, PortButtonId(c.port));
+                if (c.hex.empty()) {
+                    std::remove(s.h.folder.path("upd.hex").c_str());
+                } else if (c.hex != good) {
+                    s.h.folder.write("upd.hex", c.hex);
+                }
+            },
+            [&](CUpdateDlg& d, fw::host::DialogModel& w) {
+                if (!c.hex.empty()) { // a HEX file that is gone leaves Begin Update disabled
+                    ExpectTheDialogFree(s, d, w);
+                }
+                resultAfter = d.GetDlgItemText(IDC_UPDATE_RESULT);
+            });
         EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
-        ASSERT_EQ(s.boxes.size(), 1u)
-            << (s.boxes.empty() ? std::string() : s.boxes.back().box.text);
+        ASSERT_FALSE(s.boxes.empty());
         EXPECT_EQ(s.boxes[0].box.caption, c.caption);
+        EXPECT_EQ(s.boxes[0].box.text.rfind(c.text, 0), 0u) << s.boxes[0].box.text;
         EXPECT_EQ(s.boxes[0].result, c.result);
+        ExpectToldAfterTheUpdatesMessage(s, "settings unreadable");
         EXPECT_EQ(resultAfter, c.result) << "the outcome stands";
         EXPECT_EQ(s.imageMatchesFile(), c.updated);
+        EXPECT_EQ(!s.device.log().received().empty(), c.reachedDevice);
         EXPECT_FALSE(s.comm.isOpen());
-        loan.expectGivenBackOnceClosed();
+        // Remembered before the message, in the settings as they were then.
+        EXPECT_EQ(s.h.profile.getProfileInt(SETTINGS_SECTION, SETTINGS_PORT_ENTRY, -1),
+                  c.updated ? 3 : -1);
+        if (loan) {
+            loan->expectGivenBackOnceClosed();
+        }
     }
+}
+
+TEST(HandlerException, AHandlerRunByASentMessageAfterTheLastRowIsToldAfterTheUpdatesMessage) {
+    SimHarness s(BootLoaderWith());
+    s.writePackage(MakeHexFile(4));
+    ThrowingProfile profile;
+    s.h.ui.onItemText = [&](HWND, int id, const std::string& text) {
+        if (id == IDC_UPDATE_RESULT && text == "Keystrand SM firmware successfully updated" &&
+            profile.reads == 0) {
+            SendACommandThatThrows(s, profile);
+        }
+    };
+    s.beginUpdate(nullptr,
+                  [&](CUpdateDlg& d, fw::host::DialogModel& w) { ExpectTheDialogFree(s, d, w); });
+    EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+    ASSERT_FALSE(s.boxes.empty());
+    EXPECT_EQ(s.boxes[0].box.caption, "Firmware Update Complete");
+    ExpectToldAfterTheUpdatesMessage(s, "settings unreadable");
+    EXPECT_TRUE(s.imageMatchesFile());
+}
+
+TEST(HandlerException, AFailureBeforeAnythingReachesTheDeviceEndsTheUpdateWithNothingSent) {
+    SimHarness s(DeviceWith(sim::Mode::ApplicationFirmware));
+    s.writePackage(MakeHexFile(4));
+    const BorrowedPort loan(s);
+    ThrowingProfile profile;
+    // A handler run while Begin Update writes the status lines, before the port is opened.
+    bool pressed = false;
+    s.h.ui.onItemText = [&](HWND, int id, const std::string&) {
+        if (pressed && id == IDC_BOOTLOADER_VERSION && profile.reads == 0) {
+            SendACommandThatThrows(s, profile);
+        }
+    };
+    s.beginUpdate([&](CUpdateDlg&, fw::host::DialogModel&) { pressed = true; },
+                  [&](CUpdateDlg& d, fw::host::DialogModel& w) { ExpectTheDialogFree(s, d, w); });
+    EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+    ExpectOneInternalErrorMessage(s, "settings unreadable");
+    EXPECT_EQ(s.device.log().received(), "") << "nothing reached the device";
+    EXPECT_EQ(s.line.openCount(), 0) << "the port was not even opened";
+    EXPECT_TRUE(loan.notices.empty()) << "no port was borrowed";
+}
+
+TEST(HandlerException, AFailureDuringTheEntryEndsTheUpdateBeforeTheRestartCommand) {
+    SimHarness s(DeviceWith(sim::Mode::ApplicationFirmware));
+    s.writePackage(MakeHexFile(4));
+    ThrowingProfile profile;
+    // A handler run while the application firmware is asked for its identity.
+    s.device.log().setListener([&](const sim::LogEntry& e) {
+        if (e.kind == sim::LogKind::Received && e.text == "<V" && profile.reads == 0) {
+            SendACommandThatThrows(s, profile);
+        }
+    });
+    s.beginUpdate(nullptr,
+                  [&](CUpdateDlg& d, fw::host::DialogModel& w) { ExpectTheDialogFree(s, d, w); });
+    EXPECT_EQ(profile.reads, 1) << "the command's handler ran and threw";
+    ExpectOneInternalErrorMessage(s, "settings unreadable");
+    EXPECT_EQ(s.device.log().received(), "<V") << "no restart was asked for";
+    EXPECT_EQ(s.device.mode(), sim::Mode::ApplicationFirmware);
 }
 
 TEST(HandlerException, OutsideAnUpdateTheUserIsToldAndTheDialogGoesOn) {
