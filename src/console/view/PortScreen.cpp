@@ -78,20 +78,33 @@ std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortSt
         width = 80;
     }
     const RunView::Progress& p = state.progress;
-    const std::string head = name + "  " + Fitted(StateWord(state), kWordColumns) + "  ";
+    const int columns = width - 1;
+    // A name wider than the line is cut with a mark, never passed off as a shorter name.
+    std::string shownName = name;
+    const int mark = Columns(Ellipsis());
+    if (Columns(name) > columns) {
+        shownName = columns > mark ? Fitted(name, columns - mark) + Ellipsis() : std::string();
+    }
+    const std::string word = Fitted(StateWord(state), kWordColumns);
+    const std::string head = shownName + "  " + word + "  ";
+    if (Columns(head) > columns) {
+        return FieldsFitted({shownName, word}, std::max(columns, 0));
+    }
+    const int left = width - Columns(head);
     std::string tail;
     if (state.finished) {
         const PortSummary& s = state.summary;
-        tail = s.ran ? std::to_string(s.rowsSent) + "/" + std::to_string(s.totalRows) + " rows  " +
-                           Seconds(s.elapsedMs)
+        tail = s.ran ? FieldsFitted({std::to_string(s.rowsSent) + "/" +
+                                         std::to_string(s.totalRows) + " rows",
+                                     Seconds(s.elapsedMs)},
+                                    left - 1)
                      : std::string();
     } else if (p.total > 0) {
-        const int left = width - Columns(head);
         tail = left > 1 ? BarView::BarLine(p, left) : std::string();
     } else if (p.waitedMs >= 1000) {
-        tail = "silent for " + std::to_string(p.waitedMs / 1000) + " s";
+        tail = FieldsFitted({"silent for " + std::to_string(p.waitedMs / 1000) + " s"}, left - 1);
     }
-    return Fitted(head + tail, width - 1);
+    return Fitted(head + tail, columns);
 }
 
 void LiveLines::show(const PortBoard::Snapshot& snapshot) {

@@ -167,21 +167,26 @@ std::string BarView::BarLine(const Progress& p, int width) {
         return "[" + std::string(static_cast<std::size_t>(filled), '#') +
                std::string(static_cast<std::size_t>(inside - filled), '.') + "] " + tail;
     }
-    // No room for the bar: the figures that fit whole, the least needed dropped first (the
-    // silent device's long form before its short one).
-    std::vector<std::string> figures = Figures(p);
-    if (p.waitedMs >= 1000) {
-        figures = {Columns(count + "  " + figures[0]) <= columns ? figures[0] : figures[1]};
-    }
-    std::string line = count;
-    for (const std::string& figure : figures) {
-        if (Columns(line + "  " + figure) > columns) {
+    // No room for the bar: the row count in its longest form that fits, then the figures that
+    // fit whole, the least needed dropped first (the silent device's long form before its short
+    // one). Padded to the width: the line always has the same width.
+    std::vector<std::string> fields;
+    const std::string bare = std::to_string(p.row) + "/" + total;
+    for (const std::string& form : {count, count.substr(0, count.size() - 5), bare}) {
+        if (Columns(form) <= columns) {
+            fields.push_back(form);
             break;
         }
-        line += "  " + figure;
     }
-    // Pad to the width (a count too long for it is cut): the line always has the same width.
-    return Fitted(line, columns);
+    std::vector<std::string> figures = Figures(p);
+    if (p.waitedMs >= 1000) {
+        const std::string with = fields.empty() ? figures[0] : fields[0] + "  " + figures[0];
+        figures = {Columns(with) <= columns ? figures[0] : figures[1]};
+    }
+    if (!fields.empty()) {
+        fields.insert(fields.end(), figures.begin(), figures.end());
+    }
+    return FieldsFitted(fields, columns);
 }
 
 void BarView::drawProgress(const Progress& progress, bool lastRow) {

@@ -38,6 +38,18 @@ std::string Fitted(const std::string& text, int columns) {
     return used < columns ? out + std::string(static_cast<std::size_t>(columns - used), ' ') : out;
 }
 
+std::string FieldsFitted(const std::vector<std::string>& fields, int columns) {
+    std::string line;
+    for (const std::string& field : fields) {
+        const std::string longer = line.empty() ? field : line + "  " + field;
+        if (Columns(longer) > columns) {
+            break;
+        }
+        line = longer;
+    }
+    return Fitted(line, columns);
+}
+
 std::string PaddedRight(const std::string& text, int columns) {
     const int have = Columns(text);
     return have < columns ? text + std::string(static_cast<std::size_t>(columns - have), ' ')

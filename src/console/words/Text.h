@@ -2,6 +2,7 @@
 // fitting and wrapping; bytes from files and the device are escaped by the ground floor's rules.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "base/Printable.h"
 
@@ -15,6 +16,10 @@ using base::Quoted;
 int Columns(const std::string& text);
 // The text cut to columns whole characters, then padded with blanks to exactly that many.
 std::string Fitted(const std::string& text, int columns);
+// The fields joined by two blanks, in order, as many as fit whole in columns, then padded with
+// blanks to exactly that many: a field that does not fit is left out with those after it, so
+// that no number is ever shown in part.
+std::string FieldsFitted(const std::vector<std::string>& fields, int columns);
 // The text padded with blanks to at least columns.
 std::string PaddedRight(const std::string& text, int columns);
 // The text broken between words into lines of at most columns - 1 (a word longer than that

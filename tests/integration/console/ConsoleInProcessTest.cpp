@@ -169,6 +169,29 @@ TEST_F(ConsoleInProcess, TheApplicationFirmwaresFailuresAreDeviceEntryFailures) 
               std::string::npos);
 }
 
+TEST_F(ConsoleInProcess, TheRecordShowsBytesAboveAsciiOfAFileNameAndADeviceOnlyAsEscapes) {
+    // A HEX file named in Latin-1, and a device whose serial number is not ASCII.
+    folder.write("Keystrand_SM.txt", "2.10\r\nfw\xE9.hex\r\n");
+    folder.write("fw\xE9.hex", HexFile(2));
+    sim::DeviceConfig config = ApplicationFirmware();
+    config.serial = "\xE9\xFF"
+                    "1234";
+    SimPlatform p(config, folder.dir());
+    console::Options options;
+    options.ports = {"COM3"};
+    options.report = "records.jsonl";
+    ASSERT_EQ(console::RunUpdate(options, p, p.stream(out), p.stream(err)), console::kExitSuccess)
+        << Contents(err);
+    ASSERT_FALSE(p.appended.empty());
+    for (const char c : p.appended.substr(0, p.appended.size() - 1)) {
+        ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "raw byte " << static_cast<int>(c & 0xFF);
+    }
+    EXPECT_EQ(p.appended.back(), '\n');
+    EXPECT_NE(p.appended.find("\"hex_file\":\"fw\\u00e9.hex\""), std::string::npos) << p.appended;
+    EXPECT_NE(p.appended.find("\"device_serial\":\"\\u00e9\\u00ff1234\""), std::string::npos)
+        << p.appended;
+}
+
 TEST_F(ConsoleInProcess, TheRememberedPortIsPreferredAndOtherwiseSeveralPortsAreRefused) {
     {
         SimPlatform p(ApplicationFirmware(), folder.dir());

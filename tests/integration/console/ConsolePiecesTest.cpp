@@ -146,6 +146,40 @@ TEST(ConsoleBar, TheBarFillsTheTerminalsWidthAndShowsASilentDevice) {
               "2049 rows, 32768 data bytes in 8.4 s, 243 rows/s");
 }
 
+// The runs of digits in a text: each number it shows.
+std::vector<std::string> Numbers(const std::string& text) {
+    std::vector<std::string> numbers;
+    std::string run;
+    for (const char c : text + " ") {
+        if (c >= '0' && c <= '9') {
+            run += c;
+        } else if (!run.empty()) {
+            numbers.push_back(run);
+            run.clear();
+        }
+    }
+    return numbers;
+}
+
+TEST(ConsoleBar, OnANarrowTerminalEveryNumberIsShownWholeOrNotAtAll) {
+    const consoletest::Utf8Locale utf8;
+    for (const console::RunView::Progress& p :
+         {At(1, 230, 0), At(17, 230, 900), At(230, 230, 4000), At(3, 1201, 1000, 12400)}) {
+        const std::vector<std::string> whole = Numbers(console::BarView::BarLine(p, 200));
+        for (int width = 1; width <= 60; ++width) {
+            const std::string line = console::BarView::BarLine(p, width);
+            EXPECT_EQ(console::Columns(line), std::max(width - 1, 1)) << width << ": " << line;
+            for (const std::string& number : Numbers(line)) {
+                EXPECT_NE(std::find(whole.begin(), whole.end(), number), whole.end())
+                    << "width " << width << " shows " << number << " of " << line;
+            }
+        }
+    }
+    // Row 1 of 230 at 7 columns: the bare count, never "1/23".
+    EXPECT_EQ(console::BarView::BarLine(At(1, 230, 0), 7), "1/230 ");
+    EXPECT_EQ(console::BarView::BarLine(At(1, 230, 0), 5), "    ");
+}
+
 TEST(ConsoleBar, ATerminalGetsOneLineRedrawnInPlaceAndAPipePlainLines) {
     const consoletest::Utf8Locale utf8;
     base::VirtualClock clock(0, 0);

@@ -131,8 +131,9 @@ TEST(SeveralPortsScreen, ALiveLineIsNameStateAndTheBarFittedToTheWidth) {
         "2 s ");
     // Too narrow for all: cut to the width, never wrapped.
     EXPECT_EQ(LiveLines::LiveLine("COM1", Sending(301, 1201), 30), "COM1  sending       301/1201 ");
+    // A name wider than the line is cut with a mark, never passed off as a shorter name.
     EXPECT_EQ(LiveLines::LiveLine("/dev/serial/by-id/a-very-long-name", Sending(1, 2), 20),
-              "/dev/serial/by-id/a");
+              "/dev/serial/by-id/\xE2\x80\xA6");
 
     console::PortBoard::PortState early;
     early.stage = update::Stage::kIdentifyingBootLoader;
@@ -142,6 +143,10 @@ TEST(SeveralPortsScreen, ALiveLineIsNameStateAndTheBarFittedToTheWidth) {
     over.finished = true;
     over.summary = {"COM2", 130, "Stopped.", 4, 13, 2345, true};
     EXPECT_EQ(LiveLines::LiveLine("COM2", over, 40), "COM2  stopped      4/13 rows  2.3 s    ");
+    // Narrower: a figure that does not fit is left out whole.
+    EXPECT_EQ(LiveLines::LiveLine("COM2", over, 30), "COM2  stopped      4/13 rows ");
+    EXPECT_EQ(LiveLines::LiveLine("COM2", over, 25), "COM2  stopped           ");
+    EXPECT_EQ(LiveLines::LiveLine("COM12", early, 20), "COM12  boot loader ");
 }
 
 TEST(SeveralPortsScreen, APipeGetsEachLineWholeAfterItsPortsNamePaddedToTheLongest) {

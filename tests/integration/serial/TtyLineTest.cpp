@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -180,10 +182,21 @@ TEST_F(TtyLineOnPty, NoOneElseOpensTheLineWhileItIsOpenAndEveryoneMayAfterwards)
     TtyLine other(pty.slave());
     EXPECT_FALSE(other.open(9600)) << "an update of the same line in this process";
     EXPECT_EQ(other.lastError().cause, base::SystemError::Cause::kBusy);
-    const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd >= 0) {
-        // Only root passes TIOCEXCL; the lock still tells a program that asks.
+    // At the application firmware's speed and at the boot loader's, as an update goes.
+    for (const std::uint32_t baud : {9600u, 115200u}) {
+        ASSERT_TRUE(line.setSpeed(baud));
+        const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            // Anyone but root is kept out by TIOCEXCL.
+            EXPECT_EQ(errno, EBUSY) << baud;
+            continue;
+        }
+        // Root passes TIOCEXCL, but may ask whether it is set; the lock still tells a program
+        // that asks.
         EXPECT_EQ(::geteuid(), 0u);
+        int exclusive = 0;
+        EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_NE(exclusive, 0) << "the line is open to other programs at " << baud;
         EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
         ::close(fd);
     }
