@@ -1,6 +1,7 @@
 // serial::Line: one serial line as the update engine speaks to it, 8 data bits, no parity, one
 // stop bit, no flow control: a handful of operations on a line known by its name.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,10 @@ public:
     // (0: no wait). The count taken, 0 when nothing came (a signal may end the wait early), or
     // kReadFailed.
     virtual int read(char* buffer, int max, std::uint32_t limitMs) = 0;
+    // A hint: the device is known to send this many characters next, in one piece. A line that
+    // blocks may then wait until all have come (a short while at most) and take them with one
+    // wake-up; a read still returns what has come once that while has passed. Cleared by a purge.
+    virtual void expect(std::size_t /*characters*/) {}
     // Throws away what has arrived and not been read.
     virtual bool purgeInput() = 0;
     virtual Dsr dsr() = 0;

@@ -6,7 +6,8 @@
 namespace serial {
 
 // A device's answer often comes in one piece (XOFF, "~" and XON together): one system call
-// takes it all, and the characters are handed out one by one from here.
+// takes it all, and the characters are handed out one by one from here. It also keeps how many
+// characters the device is known to send next, less those handed out since.
 class ReadAhead {
 public:
     bool empty() const { return m_next == m_size; }
@@ -15,7 +16,14 @@ public:
         const int n = std::min(max, m_size - m_next);
         std::memcpy(buffer, m_bytes + m_next, static_cast<std::size_t>(n));
         m_next += n;
+        m_expected -= std::min(m_expected, static_cast<std::size_t>(n));
         return n;
+    }
+    // The characters the device is known to send next (Line::expect), and of them those not yet
+    // handed out: what a waiting read may gather, at most what one read takes.
+    void expect(std::size_t characters) { m_expected = characters; }
+    int gather() const {
+        return static_cast<int>(std::min(m_expected, static_cast<std::size_t>(capacity())));
     }
     // Where a read may put its bytes, and how many it may put there.
     char* space() { return m_bytes; }
@@ -25,12 +33,16 @@ public:
         m_size = count;
         m_next = 0;
     }
-    void clear() { filled(0); }
+    void clear() {
+        filled(0);
+        m_expected = 0;
+    }
 
 private:
     char m_bytes[256] = {};
     int m_size = 0;
     int m_next = 0;
+    std::size_t m_expected = 0;
 };
 
 } // namespace serial

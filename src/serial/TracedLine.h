@@ -39,6 +39,7 @@ public:
     bool setSpeed(std::uint32_t baud) override;
     bool write(const std::string& data) override;
     int read(char* buffer, int max, std::uint32_t limitMs) override;
+    void expect(std::size_t characters) override { m_inner.expect(characters); }
     bool purgeInput() override;
     Dsr dsr() override;
     base::SystemError lastError() const override { return m_inner.lastError(); }

@@ -22,8 +22,10 @@ public:
                   std::function<void()> idle);
 
     std::uint32_t now() override { return m_clock.getTickCount(); }
-    WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
-                                        std::uint32_t limitMs, char* received) override;
+    WaitResult waitForCharacter(serial::Line& line, std::uint32_t start, std::uint32_t limitMs,
+                                char* received) override;
+    // Handed on to the line, which may gather what is expected in one wake-up.
+    void expect(serial::Line& line, std::size_t characters) override { line.expect(characters); }
     bool pause(std::uint32_t milliseconds) override;
     bool betweenStatusReads() override;
 

@@ -35,6 +35,7 @@ Outcome UpdateSession::EnterBootLoader() {
     // Later characters are still read within the window but play no part.
     Enter(Stage::kIdentifyingDevice);
     Send(kIdentityCommand);
+    m_waits.expect(m_line, kIdentityReplyLength);
     m_observer.waitStarted(Stage::kIdentifyingDevice, kEntryLimitMs);
     char reply[kIdentityBufferSize] = {};
     std::size_t count = 0;

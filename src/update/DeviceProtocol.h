@@ -30,6 +30,13 @@ constexpr char kXoffChar = 0x13;
 constexpr char kLineCompleteChar = '~';
 constexpr char kFileCompleteChar = 0x40;
 
+// What the device sends in one piece, so that a face may wait for it whole: the identity reply;
+// the boot loader's version line, its ready character and the first XON; after each row but
+// the last XOFF, line complete and the next XON; after the last the at sign.
+constexpr std::size_t kGreetingLength = kVersionLength + 3;
+constexpr std::size_t kRowAnswerLength = 3;
+constexpr std::size_t kLastRowAnswerLength = 1;
+
 // Limits. The pause lets the boot loader settle at its speed before it is spoken to.
 constexpr std::uint32_t kEntryLimitMs = 2000;
 constexpr std::uint32_t kSettleMs = 100;

@@ -64,6 +64,7 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
     // Whatever the boot loader said by itself before it is asked is no part of its reply.
     m_line.purgeInput();
     Send(kIdentificationRequest);
+    m_waits.expect(m_line, kGreetingLength);
     // A boot loader that hears its request may erase its flash at once; until something answers,
     // nobody knows whether one heard it.
     m_facts.device = DeviceState::kUnknown;
@@ -117,6 +118,8 @@ Outcome UpdateSession::Transfer(const FirmwarePackage& package) {
         }
         Send(row);
         m_facts.rowsSent++;
+        m_waits.expect(m_line, m_facts.rowsSent == m_facts.totalRows ? kLastRowAnswerLength
+                                                                     : kRowAnswerLength);
         m_observer.rowSent(m_facts.rowsSent, m_facts.totalRows, row.size());
         if (m_facts.rowsSent == m_facts.totalRows) {
             hexFile.Close();

@@ -1,6 +1,7 @@
 // The one seam through which an update waits on its device: one face polls without sleeping,
 // another blocks in the kernel.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "serial/Line.h"
@@ -24,6 +25,9 @@ public:
     // One character from the line, once limitMs have passed since start at the latest.
     virtual WaitResult waitForCharacter(serial::Line& line, std::uint32_t start,
                                         std::uint32_t limitMs, char* received) = 0;
+    // The device is known to send this many characters next, in one piece: waits that block may
+    // take them with one wake-up (Line::expect). The default takes no notice.
+    virtual void expect(serial::Line& /*line*/, std::size_t /*characters*/) {}
     // Until milliseconds have passed since the call; false when the user stopped the update.
     virtual bool pause(std::uint32_t milliseconds) = 0;
     // Between two reads of the modem status while a change of DSR is awaited; false when the

@@ -21,9 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The longest wait one blocking read makes: VTIME counts tenths of a second.
-constexpr std::uint32_t kReadSliceMs = 100;
-
 struct SpeedConstant {
     std::uint32_t baud;
     speed_t constant;
@@ -128,17 +125,15 @@ bool TtyLine::open(std::uint32_t baud) {
     // the device's answers: the line is neither changed nor written while one holds it.
     const bool held = error == 0 && !OtherHolderOf(m_path).empty();
     if (error == 0 && !held) {
-        // Raw 8N1 without flow control or modem-line gating; a read returns what has come, or
-        // nothing after a tenth of a second.
+        // Raw 8N1 without flow control or modem-line gating. Reads never block: poll waits.
         ::cfmakeraw(&t);
         t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
         t.c_cflag |= CS8 | CLOCAL | CREAD;
         t.c_iflag &= ~(IXON | IXOFF | IXANY);
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = kReadSliceMs / 100;
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
         if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
-            ::tcsetattr(m_fd, TCSANOW, &t) != 0 ||
-            ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            ::tcsetattr(m_fd, TCSANOW, &t) != 0) {
             error = errno;
         }
     }
@@ -156,6 +151,8 @@ bool TtyLine::open(std::uint32_t baud) {
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(m_fd, TIOCMBIS, &lines); // a pseudo-terminal has no modem lines
     m_readAhead.clear();
+    m_baud = baud;
+    m_writtenSinceRead = 0;
     return true;
 }
 
@@ -188,6 +185,7 @@ bool TtyLine::setSpeed(std::uint32_t baud) {
         ::cfsetospeed(&t, speed) != 0 || ::tcsetattr(m_fd, TCSANOW, &t) != 0) {
         return fail(errno);
     }
+    m_baud = baud;
     return purgeInput();
 }
 
@@ -196,6 +194,10 @@ bool TtyLine::write(const std::string& data) {
         return fail(EBADF);
     }
     const Clock::time_point start = Clock::now();
+    if (m_writtenSinceRead == 0) {
+        m_dueFrom = start; // what the device answers follows all that goes out from here
+    }
+    m_writtenSinceRead += data.size();
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(m_writeFd, data.data() + done, data.size() - done);
@@ -219,6 +221,43 @@ bool TtyLine::write(const std::string& data) {
     return true;
 }
 
+int TtyLine::takeWhatHasCome() {
+    const ssize_t n = ::read(m_fd, m_readAhead.space(), ReadAhead::capacity());
+    if (n > 0) {
+        m_readAhead.filled(static_cast<int>(n));
+        m_writtenSinceRead = 0;
+        m_dueFrom = Clock::now(); // what is still awaited follows what came
+        return static_cast<int>(n);
+    }
+    if (n == 0) {
+        fail(EIO); // the other end has hung up
+        return kReadFailed;
+    }
+    if (errno == EAGAIN || errno == EINTR) {
+        return 0;
+    }
+    fail(errno);
+    return kReadFailed;
+}
+
+bool TtyLine::sleepUntilDue(int characters, std::uint32_t limitMs) {
+    // What was written goes out first, then the answer: ten bits a character at the line's speed.
+    const std::uint32_t baud = m_baud > 0 ? m_baud : 9600;
+    const auto onTheLine = std::chrono::microseconds(
+        (static_cast<unsigned long long>(m_writtenSinceRead) + static_cast<unsigned>(characters)) *
+        10000000ULL / baud);
+    const Clock::time_point due = m_dueFrom + onTheLine;
+    const Clock::time_point now = Clock::now();
+    if (due <= now || due - now >= std::chrono::milliseconds(limitMs)) {
+        return true;
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(due - now);
+    const timespec span{static_cast<time_t>(wait.count() / 1000000000),
+                        static_cast<long>(wait.count() % 1000000000)};
+    // A tty's characters do not end this sleep, one by one, as they would a poll; a signal does.
+    return ::nanosleep(&span, nullptr) == 0;
+}
+
 int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
     if (max <= 0) {
         return 0;
@@ -231,37 +270,36 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
         return kReadFailed;
     }
     const Clock::time_point start = Clock::now();
+    // Where the device is known to send several characters, they cannot all have come before
+    // what was written and they have been on the line (or, when some have come, before the rest
+    // has): the wait sleeps until then and takes what has come at once, fewer or other
+    // characters too; only then does the first character end a wait.
+    const int gather = limitMs > 0 ? m_readAhead.gather() : 0;
+    if (gather > 1) {
+        if (!sleepUntilDue(gather, limitMs)) {
+            return 0; // a stop: the caller looks
+        }
+        const int taken = takeWhatHasCome();
+        if (taken != 0) {
+            return taken > 0 ? m_readAhead.take(buffer, max) : kReadFailed;
+        }
+    }
     for (;;) {
         const std::uint32_t waited = MillisecondsSince(start);
-        const std::uint32_t left = waited < limitMs ? limitMs - waited : 0;
-        if (left < kReadSliceMs) {
-            // A read would wait a whole tenth: ask first whether anything comes in time.
-            pollfd p{m_fd, POLLIN, 0};
-            const int ready = ::poll(&p, 1, static_cast<int>(left));
-            if (ready == 0 || (ready < 0 && errno == EINTR)) {
-                return 0;
-            }
-            if (ready < 0) {
-                fail(errno);
-                return kReadFailed;
-            }
-        }
-        const ssize_t n = ::read(m_fd, m_readAhead.space(), ReadAhead::capacity());
-        if (n > 0) {
-            m_readAhead.filled(static_cast<int>(n));
-            return m_readAhead.take(buffer, max);
-        }
-        if (n < 0) {
+        pollfd p{m_fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(waited < limitMs ? limitMs - waited : 0));
+        if (ready < 0) {
             if (errno == EINTR) {
                 return 0; // a stop: the caller looks
             }
             fail(errno);
             return kReadFailed;
         }
-        // Nothing within the slice, or a line that hung up: that one reads nothing at once,
-        // again and again, and says so when asked.
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0) {
+        const int taken = takeWhatHasCome();
+        if (taken != 0) {
+            return taken > 0 ? m_readAhead.take(buffer, max) : kReadFailed;
+        }
+        if ((p.revents & (POLLHUP | POLLERR)) != 0) {
             fail(EIO);
             return kReadFailed;
         }
@@ -269,6 +307,10 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
             return 0;
         }
     }
+}
+
+void TtyLine::expect(std::size_t characters) {
+    m_readAhead.expect(characters);
 }
 
 bool TtyLine::purgeInput() {

@@ -60,7 +60,8 @@ bool WinLine::open(std::uint32_t baud) {
         m_handle = INVALID_HANDLE_VALUE;
         return false;
     }
-    m_readWaitMs = 0;
+    m_readTimeouts = timeouts;
+    m_baud = baud;
     m_readAhead.clear();
     return true;
 }
@@ -86,6 +87,7 @@ bool WinLine::setSpeed(std::uint32_t baud) {
     if (!::SetCommState(m_handle, &dcb)) {
         return fail();
     }
+    m_baud = baud;
     return purgeInput();
 }
 
@@ -101,20 +103,34 @@ bool WinLine::write(const std::string& data) {
     return true;
 }
 
-bool WinLine::setReadWait(DWORD limitMs) {
-    if (limitMs == m_readWaitMs) {
+bool WinLine::setReadTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
+    if (interval == m_readTimeouts.ReadIntervalTimeout &&
+        multiplier == m_readTimeouts.ReadTotalTimeoutMultiplier &&
+        constant == m_readTimeouts.ReadTotalTimeoutConstant) {
         return true;
     }
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = limitMs == 0 ? 0 : MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = limitMs;
+    timeouts.ReadIntervalTimeout = interval;
+    timeouts.ReadTotalTimeoutMultiplier = multiplier;
+    timeouts.ReadTotalTimeoutConstant = constant;
     timeouts.WriteTotalTimeoutConstant = kWriteLimitMs;
     if (!::SetCommTimeouts(m_handle, &timeouts)) {
+        m_readTimeouts = COMMTIMEOUTS{MAXDWORD, MAXDWORD, MAXDWORD, 0, 0};
         return fail();
     }
-    m_readWaitMs = limitMs;
+    m_readTimeouts = timeouts;
     return true;
+}
+
+DWORD WinLine::gatherWindowMs(int characters) {
+    // What is still on its way out goes first, then the answer: ten bits a character.
+    DWORD errors = 0;
+    COMSTAT stat{};
+    const DWORD queued = ::ClearCommError(m_handle, &errors, &stat) ? stat.cbOutQue : 0;
+    const DWORD baud = m_baud > 0 ? m_baud : 9600;
+    return kGatherMs +
+           static_cast<DWORD>(
+               (static_cast<unsigned long long>(queued) + characters) * 10000 / baud + 1);
 }
 
 int WinLine::read(char* buffer, int max, std::uint32_t limitMs) {
@@ -124,17 +140,42 @@ int WinLine::read(char* buffer, int max, std::uint32_t limitMs) {
     if (!m_readAhead.empty()) {
         return m_readAhead.take(buffer, max);
     }
-    // MAXDWORD as the constant would make the wait endless.
-    if (!setReadWait(std::min<DWORD>(limitMs, MAXDWORD - 1))) {
+    DWORD count = 0;
+    // Where the device is known to send several characters, one ReadFile waits for them all,
+    // within the time they take on the line and a little more, and takes what has come then.
+    const int gather = limitMs > 0 ? m_readAhead.gather() : 0;
+    if (gather > 1) {
+        const DWORD window = std::min<DWORD>(gatherWindowMs(gather), limitMs);
+        if (!setReadTimeouts(0, 0, window)) {
+            return kReadFailed;
+        }
+        if (!::ReadFile(m_handle, m_readAhead.space(), static_cast<DWORD>(gather), &count,
+                        nullptr)) {
+            fail();
+            return kReadFailed;
+        }
+        if (count > 0 || window >= limitMs) {
+            m_readAhead.filled(static_cast<int>(count));
+            return m_readAhead.take(buffer, max);
+        }
+        limitMs -= window; // nothing yet: the first character ends the wait
+    }
+    // What has come at once, else the first character within the limit; MAXDWORD as the
+    // constant would make the wait endless.
+    if (!setReadTimeouts(MAXDWORD, limitMs == 0 ? 0 : MAXDWORD,
+                         std::min<DWORD>(limitMs, MAXDWORD - 1))) {
         return kReadFailed;
     }
-    DWORD count = 0;
     if (!::ReadFile(m_handle, m_readAhead.space(), ReadAhead::capacity(), &count, nullptr)) {
         fail();
         return kReadFailed;
     }
     m_readAhead.filled(static_cast<int>(count));
     return m_readAhead.take(buffer, max);
+}
+
+void WinLine::expect(std::size_t characters) {
+    m_readAhead.expect(characters);
 }
 
 bool WinLine::purgeInput() {

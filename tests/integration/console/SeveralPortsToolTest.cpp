@@ -265,8 +265,13 @@ TEST_F(SeveralPorts, CtrlCWithFourRunningStopsThemAllAndSaysWhereEachStood) {
     startDevices(devices, {hold, hold, hold, hold});
     Child program;
     ASSERT_TRUE(start(program, portArgs(linksOf(devices))));
+    // Each port says when its device has been silent for a second: then it is in that wait.
     for (const Device& d : devices) {
-        ASSERT_TRUE(WaitFor([&] { return StatusValue(d.status, "rows_accepted") == "4"; }));
+        ASSERT_TRUE(WaitFor([&] {
+            return ReadWholeFile(dir.path("update.out"))
+                       .find(d.link + ": waiting for the device") != std::string::npos;
+        })) << ReadWholeFile(dir.path("update.out"));
+        EXPECT_EQ(StatusValue(d.status, "rows_accepted"), "4");
     }
     program.signal(SIGINT);
     EXPECT_EQ(finish(program), 130) << out << err;

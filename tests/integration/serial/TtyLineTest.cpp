@@ -149,6 +149,61 @@ TEST_F(TtyLineOnPty, AReadWaitsInTheKernelUpToItsLimitAndTakesACharacterTheMomen
     device.join();
 }
 
+TEST_F(TtyLineOnPty, WhatTheDeviceIsToSendIsAwaitedWholeButFewerOrLateCharactersAreNotMissed) {
+    TtyLine line(pty.slave());
+    // At 300 baud ten characters and their three-character answer take 433 ms on the line.
+    ASSERT_TRUE(line.open(300));
+    ASSERT_TRUE(line.write(":000000FF\n"));
+    EXPECT_EQ(pty.Receive(10).size(), 10u);
+    // The answer comes a character at a time while the line waits for it: one read takes all.
+    line.expect(3);
+    std::thread device([&] {
+        for (const char* c : {"\x13", "~", "\x11"}) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            pty.Send(c);
+        }
+    });
+    char c = 0;
+    ASSERT_EQ(line.read(&c, 1, 3000), 1);
+    EXPECT_EQ(c, '\x13');
+    device.join();
+    pty.Hangup();
+    char rest[2] = {};
+    EXPECT_EQ(line.read(rest, 2, 0), 2) << "the rest came with the first read";
+    EXPECT_EQ(std::string(rest, 2), "~\x11");
+    EXPECT_EQ(line.read(&c, 1, 0), Line::kReadFailed);
+}
+
+TEST_F(TtyLineOnPty, FewerCharactersThanAwaitedOrNoneAtFirstAreTakenWithoutWaitingForTheLimit) {
+    TtyLine line(pty.slave());
+    ASSERT_TRUE(line.open(115200));
+    char c = 0;
+    // Three awaited, two come (NAK and XON in place of XOFF, "~", XON): the first is taken as
+    // soon as the three could have come, not at the wait's limit.
+    line.expect(3);
+    ASSERT_TRUE(pty.Send("\x15\x11"));
+    auto start = Clock::now();
+    ASSERT_EQ(line.read(&c, 1, 5000), 1);
+    EXPECT_LT(MsSince(start), 2500);
+    EXPECT_EQ(c, '\x15');
+    ASSERT_EQ(line.read(&c, 1, 0), 1);
+    EXPECT_EQ(c, '\x11');
+    // Three awaited, nothing comes for a while, then one: that one ends the wait.
+    line.expect(3);
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        pty.Send("@");
+    });
+    start = Clock::now();
+    ASSERT_EQ(line.read(&c, 1, 3000), 1);
+    EXPECT_LT(MsSince(start), 2500);
+    EXPECT_EQ(c, '@');
+    device.join();
+    // Nothing at all within the limit: nothing read.
+    line.expect(3);
+    EXPECT_EQ(line.read(&c, 1, 50), 0);
+}
+
 TEST_F(TtyLineOnPty, PurgeAndAChangeOfSpeedDropWhatCameBeforeReadAheadIncluded) {
     TtyLine line(pty.slave());
     ASSERT_TRUE(line.open(9600));
