@@ -71,8 +71,9 @@ tried and cost more: on this virtual machine a timer's wake-up costs as much as 
 
 
 def several_section(folder):
-    """The section on several devices at once, from several.dat; writes several-plot.dat (devices,
-    time against one device's, CPU time as a share of one core in per cent) for its plot."""
+    """The section on several devices at once, from several.dat and syscalls.dat; writes
+    several-plot.dat (devices, time against one device's, CPU time as a share of one core in per
+    cent) for its plot."""
     path = os.path.join(folder, "several.dat")
     if not os.path.exists(path):
         return ""
@@ -80,22 +81,33 @@ def several_section(folder):
     facts = dict(zip(lines[0][1::2], lines[0][2::2]))  # "# repeats 3 kib 64 rows 4097"
     rows = lines[1:]
     one = float(rows[0][1])
+    counts = ", ".join(r[0] for r in rows[:-1]) + " and " + rows[-1][0]
     text = [SEVERAL_HEADING, "",
-            "`keystrand-update` on Linux (Release build) updating 1, 4, 16 and 32 `keystrand-sim` devices"
+            "`keystrand-update` on Linux (Release build) updating %s `keystrand-sim` devices"
             " at once from one %s KiB package (%s rows), each device on a pty of its own and paced at"
             " 115200 baud, the program's output going to a file. Time: the whole run, from the start of"
-            " the process to its end; CPU: user and system time of the process (`wait4`). Medians with"
-            " the range of %s runs. Goals for 16 devices: at most 1.10 times one device's time, and at"
-            " most 10 %% of one core." % (facts["kib"], facts["rows"], facts["repeats"]), "",
-            "| devices | seconds | range | against one device | CPU seconds | CPU, share of one core |",
-            "|---|---|---|---|---|---|"]
+            " the process to its end; CPU: user and system time of the process, and wake-ups: its"
+            " voluntary context switches (each time one of its threads slept and was woken), per row"
+            " and device, all from `wait4`. Medians with the range of %s runs. Goals: 16 devices at"
+            " most 10 %% of one core in each run, 64 devices within 1.10 times one device's time."
+            % (counts, facts["kib"], facts["rows"], facts["repeats"]), "",
+            "| devices | seconds | range | against one device | CPU, share of one core | range |"
+            " wake-ups per row |",
+            "|---|---|---|---|---|---|---|"]
     with open(os.path.join(folder, "several-plot.dat"), "w") as dat:
-        for devices, median, fastest, slowest, cpu in rows:
+        for (devices, median, fastest, slowest, _cpu, _low, _high, share, least, most,
+             wakeups) in rows:
             ratio = float(median) / one
-            share = 100.0 * float(cpu) / float(median)
-            dat.write("%s %.4f %.3f\n" % (devices, ratio, share))
-            text.append("| %s | %.2f | %.2f to %.2f | %.3f | %.3f | %.2f %% |" % (
-                devices, float(median), float(fastest), float(slowest), ratio, float(cpu), share))
+            dat.write("%s %.4f %s\n" % (devices, ratio, share))
+            text.append("| %s | %.2f | %.2f to %.2f | %.3f | %s %% | %s to %s %% | %s |" % (
+                devices, float(median), float(fastest), float(slowest), ratio, share, least,
+                most, wakeups))
+    calls = os.path.join(folder, "syscalls.dat")
+    if os.path.exists(calls):
+        text += ["", "System calls per row of one device, from one more run under `strace -f -c`:", "",
+                 "| devices | reads | polls | sleeps | writes |", "|---|---|---|---|---|"]
+        for fields in (line.split() for line in open(calls) if line.strip()):
+            text.append("| %s |" % " | ".join(fields))
     text += ["", SEVERAL_ANALYSIS, "![several devices](several-devices.png)", ""]
     return "\n".join(text)
 
