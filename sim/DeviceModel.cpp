@@ -637,9 +637,9 @@ bool DeviceModel::nextWake(Micros* when) const {
     return any;
 }
 
-bool DeviceModel::dsr(Micros now) {
+ModemStatus DeviceModel::modemLines(Micros now) {
     advance(now);
-    return m_lines.status(m_lastNow).dsr;
+    return m_lines.status(m_lastNow);
 }
 
 bool DeviceModel::readModemStatus(Micros now, ModemStatus* status) {
@@ -656,7 +656,7 @@ bool DeviceModel::readModemStatus(Micros now, ModemStatus* status) {
         }
         return false;
     }
-    *status = m_lines.status(m_lastNow);
+    *status = modemLines(now);
     return true;
 }
 

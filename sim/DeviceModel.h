@@ -104,9 +104,11 @@ public:
     // start of the application is due. False when nothing is pending.
     bool nextWake(Micros* when) const;
     // DSR as the program's port shows it at now.
-    bool dsr(Micros now);
+    bool dsr(Micros now) { return modemLines(now).dsr; }
+    // Every modem line at now, as they are.
+    ModemStatus modemLines(Micros now);
     // Every modem line as the program's port reads it at now; false when the read fails (the
-    // status fault), leaving *status as it was.
+    // status fault), leaving *status as it was. Reads are counted.
     bool readModemStatus(Micros now, ModemStatus* status);
     // DTR and RTS as the program last set them.
     bool dtr() const { return m_lines.dtr(); }
