@@ -210,10 +210,12 @@ void DeviceModel::receive(Micros now, const void* data, std::size_t size) {
 }
 
 Micros DeviceModel::characterMicros() const {
-    if (m_config.paceBaud == 0) {
+    const std::uint32_t baud =
+        m_config.paceAtLineSpeed && m_lineBaud != 0 ? m_lineBaud : m_config.paceBaud;
+    if (baud == 0) {
         return 0;
     }
-    return (kBitsPerCharacter * 1000000ull + m_config.paceBaud - 1) / m_config.paceBaud;
+    return (kBitsPerCharacter * 1000000ull + baud - 1) / baud;
 }
 
 void DeviceModel::receiveByte(Micros now, std::uint8_t b) {

@@ -29,6 +29,10 @@ struct DeviceConfig {
     std::string serial = "123456";
     // Output pacing: each character takes 10 bit times at this speed; 0 sends at once.
     std::uint32_t paceBaud = 0;
+    // Pacing at the speed the program last set on the line instead (paceBaud until it set one),
+    // as a real line runs: the application firmware's exchange at 9600, the boot loader's at
+    // 115200.
+    bool paceAtLineSpeed = false;
     // From "<W" until the boot loader runs and DSR drops.
     Micros restartMicros = 20000;
     BaudCheck baudCheck = BaudCheck::Log;

@@ -53,10 +53,12 @@ const char kUsage[] =
     "                         modem lines: a program sees them only when run under\n"
     "                         keystrand-modem-lines, else it takes the boot-loader road.\n"
     "  --fault ENTRY          add a fault entry; repeatable (syntax below)\n"
-    "  --baud N               pace the line at N baud, 10 bits per character, both ways:\n"
+    "  --baud N|line          pace the line at N baud, 10 bits per character, both ways:\n"
     "                         the device's output, and the program's characters, which\n"
     "                         the device sees one character time after another\n"
-    "                         (default 0: as fast as possible)\n"
+    "                         (default 0: as fast as possible); line: at the speed the\n"
+    "                         program set on its end (9600 for the application firmware's\n"
+    "                         exchange, 115200 for the boot loader's), as a real line runs\n"
     "  --serial XXXXXX        the six characters after \"\\rKYST-SM-00,\" in the identity reply\n"
     "                         (default 123456)\n"
     "  --line-check off|log|reject\n"
@@ -200,6 +202,9 @@ int ParseOptions(int argc, char** argv, Options* options) {
                 return 2;
             }
             options->device.faults.push_back(fault);
+        } else if (arg == "--baud" && i + 1 < argc && std::strcmp(argv[i + 1], "line") == 0) {
+            options->device.paceAtLineSpeed = true;
+            ++i;
         } else if (arg == "--baud" || arg == "--restart-ms" || arg == "--max-seconds") {
             const char* v = value(arg.c_str());
             if (v == nullptr || !ParseUnsigned(v, 10000000, &number)) {
