@@ -14,10 +14,9 @@
 
 namespace {
 
-// Where the library lies below the folder above this program's: the dynamic loader puts its own
-// library folder in place of $LIB (lib/x86_64-linux-gnu, lib/i386-linux-gnu), so each program
-// gets the library of its own kind, 64-bit or 32-bit.
-#define KEYSTRAND_LIBRARY_BELOW "/$LIB/" SIM_PROGRAM_NAME "/libkeystrand-modem-lines.so"
+// Where the library lies below the folder above this program's (KEYSTRAND_LIBRARY_BELOW, from the
+// build): the dynamic loader puts its own library folder in place of $LIB (lib/x86_64-linux-gnu,
+// lib/i386-linux-gnu), so each program gets the library of its own kind, 64-bit or 32-bit.
 const char kLibraryBelow[] = KEYSTRAND_LIBRARY_BELOW;
 
 const char kHelp[] =
@@ -26,13 +25,14 @@ const char kHelp[] =
     "\n"
     "Runs COMMAND so that the modem lines of the terminals that running simulated\n"
     "devices (" SIM_PROGRAM_NAME ") serve are the devices' own: a program that reads\n"
-    "DSR, CTS and DCD of such a terminal gets them as the device holds them (on while\n"
-    "its application firmware runs, off in its boot loader), and the DTR and RTS it\n"
-    "sets reach the device, which logs them. The requests are those of the terminal\n"
-    "interface (TIOCMGET, TIOCMSET, TIOCMBIS, TIOCMBIC), which Wine also uses for\n"
-    "GetCommModemStatus, EscapeCommFunction and the DTR and RTS of SetCommState.\n"
-    "Every other file, terminal and request goes to the system untouched: a terminal\n"
-    "that no simulated device serves has no modem lines, as without this program.\n"
+    "DSR, CTS and DCD of such a terminal gets them as the device holds them (on\n"
+    "while its application firmware runs, off in its boot loader), and the DTR and\n"
+    "RTS it sets reach the device, which logs them. The requests are those of the\n"
+    "terminal interface (TIOCMGET, TIOCMSET, TIOCMBIS, TIOCMBIC), which Wine also\n"
+    "uses for GetCommModemStatus, EscapeCommFunction and the DTR and RTS of\n"
+    "SetCommState. Every other file, terminal and request goes to the system\n"
+    "untouched: a terminal that no simulated device serves has no modem lines, as\n"
+    "without this program.\n"
     "\n"
     "COMMAND may be a native program or Wine, 64-bit or 32-bit, and what it starts.\n"
     "It runs with a library preloaded (LD_PRELOAD):\n"
@@ -48,9 +48,9 @@ const char kHelp[] =
     "Exit status: COMMAND's; 126 when COMMAND cannot be run, 127 when it is not\n"
     "found, 1 when the library is missing, 2 on a usage error.\n"
     "\n"
-    "Example:\n"
-    "  " SIM_PROGRAM_NAME " --link /tmp/line --mode app &\n"
-    "  " MODEM_LINES_PROGRAM_NAME " " CONSOLE_PROGRAM_NAME " --identify --port /tmp/line\n";
+    "Example: while \"" SIM_PROGRAM_NAME " --link /tmp/line --mode app\" runs,\n"
+    "\"" MODEM_LINES_PROGRAM_NAME " " CONSOLE_PROGRAM_NAME " --identify --port /tmp/line\"\n"
+    "prints the simulated device's serial.\n";
 
 // The folder above the one this program lies in.
 bool InstallRoot(std::string* root) {
