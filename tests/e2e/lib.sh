@@ -542,20 +542,19 @@ e2e_port_held_by_companion() {
     local n="$1" target="$2" log="$E2E_ARTIFACTS/$3" path="$E2E_PORTS_DIR/com$1"
     e2e_port_unopenable "$n"
     (
-        said() { tr -d '\r' <"$log" 2>/dev/null | grep -qx "handoff $1 $n"; }
         i=0
-        until said 1001; do
-            i=$((i + 1))
-            [ "$i" -lt 15000 ] || exit 1
-            sleep 0.02
-        done
+        # until_said CODE: until the companion's log has that hand-off, or the time is up.
+        until_said() {
+            until tr -d '\r' <"$log" 2>/dev/null | grep -qx "handoff $1 $n"; do
+                i=$((i + 1))
+                [ "$i" -lt 15000 ] || exit 1
+                sleep 0.02
+            done
+        }
+        until_said 1001
         rm -rf "$path"
         ln -sfn "$target" "$path"
-        until said 1002; do
-            i=$((i + 1))
-            [ "$i" -lt 15000 ] || exit 1
-            sleep 0.02
-        done
+        until_said 1002
         rm -f "$path"
         mkdir -p "$path"
     ) &

@@ -93,12 +93,10 @@ TEST_F(ApplicationRoad, ADeviceFromTheFieldIsUpdatedThroughItsApplicationFirmwar
 
     // The device's side: the program's DTR and RTS up while it talked, dropped as it closed.
     const std::string device = ReadWholeFile(dir.path("line.log"));
-    const auto raised = device.find("-- DTR on, RTS on\n");
-    const auto restart = device.find("-- restarted into the boot loader, DSR off\n");
-    const auto dropped = device.find("-- DTR off, RTS off\n");
-    ASSERT_NE(raised, std::string::npos) << device;
-    EXPECT_LT(raised, restart) << device;
-    EXPECT_LT(restart, dropped) << device;
+    EXPECT_TRUE(simtool::InOrder(device, {"-- DTR on, RTS on\n",
+                                          "-- restarted into the boot loader, DSR off\n",
+                                          "-- DTR off, RTS off\n"}))
+        << device;
 }
 
 TEST_F(ApplicationRoad, TheTwoEntryFailuresEndWithExitCodeFiveAndTheDevicesState) {

@@ -85,14 +85,9 @@ TEST_F(ModemLinesTool, AProgramReadsTheApplicationFirmwaresLinesAndSetsItsOwn) {
                   Hex(kDeviceLines | TIOCM_RTS) + "\nset ok\nget " + Hex(kDeviceLines) + "\n");
     // The device saw each change, with its time, and the line's close.
     const std::string events = ReadWholeFile(log);
-    const auto on = events.find("] -- DTR on, RTS on\n");
-    const auto dtrOff = events.find("] -- DTR off, RTS on\n");
-    const auto off = events.find("] -- DTR off, RTS off\n");
-    const auto closed = events.find("] -- line closed");
-    ASSERT_NE(on, std::string::npos) << events;
-    EXPECT_LT(on, dtrOff) << events;
-    EXPECT_LT(dtrOff, off) << events;
-    EXPECT_LT(off, closed) << events;
+    EXPECT_TRUE(simtool::InOrder(events, {"] -- DTR on, RTS on\n", "] -- DTR off, RTS on\n",
+                                          "] -- DTR off, RTS off\n", "] -- line closed"}))
+        << events;
     EXPECT_TRUE(WaitFor([&] { return StatusValue(status, "state") == "closed"; }));
     EXPECT_EQ(StatusValue(status, "modem_requests"), "7");
     EXPECT_EQ(StatusValue(status, "dsr"), "1");

@@ -226,6 +226,19 @@ private:
     bool m_hungUp = false;
 };
 
+// True when the text holds each of the parts, one after the other in that order.
+inline bool InOrder(const std::string& text, const std::vector<std::string>& parts) {
+    std::string::size_type at = 0;
+    for (const std::string& part : parts) {
+        at = text.find(part, at);
+        if (at == std::string::npos) {
+            return false;
+        }
+        at += part.size();
+    }
+    return true;
+}
+
 // key=value lines of the tool's status file.
 inline std::string StatusValue(const std::string& statusPath, const std::string& key) {
     std::istringstream in(ReadWholeFile(statusPath));
