@@ -154,7 +154,7 @@ TEST_F(ApplicationRoad, ADsrThatFlapsBeforeTheBootLoaderRunsLeadsTheProgramOnToo
     writePackage(HexFile(4));
     Device flapping;
     startApplication(flapping, "flapping", "100005",
-                     {"--restart-ms", "600", "--fault", "dsr:flap=50"});
+                     {"--restart-ms", "1500", "--fault", "dsr:flap=50"});
     EXPECT_EQ(runWithModemLines({"--package", pkg(), "--port", flapping.link, "--report", report}),
               6)
         << out << err;
