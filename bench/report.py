@@ -3,7 +3,9 @@
 files of the plots (sizes.dat and several-plot.dat in the results folder).
 
     report.py RESULTS FLAVOUR REPEATS          the whole page
-    report.py --several-into DOC RESULTS       only the section on several devices, put into DOC"""
+    report.py --several-into DOC RESULTS       only the section on several devices, put into DOC
+    report.py --road-into DOC RESULTS          only the section on the application road, put
+                                               into DOC"""
 import os
 import re
 import statistics
@@ -70,6 +72,75 @@ tried and cost more: on this virtual machine a timer's wake-up costs as much as 
 """
 
 
+ROAD_HEADING = "## The application road: the entry at 9600 baud beside the transfer"
+
+ROAD_NOTE = """Every device from the field runs its application firmware and holds DSR on, so every real
+update begins with the application road: DSR read, "<V" and the 18-character identity, "<W",
+DSR dropping when the boot loader takes over, the switch to 115200 baud. A device already in its
+boot loader (DSR off) skips all that. Both roads are measured here on `keystrand-sim --baud
+line`, which paces each exchange at the speed the program set on the line (the application
+firmware's at 9600 baud, the boot loader's at 115200) and restarts 20 ms after "<W"; the program
+runs under `keystrand-modem-lines`, which gives it the device's DSR. The entry is the time from
+the program's opening of the line to the boot loader's identification request, as the device's
+log has it (it includes the 100 ms pause before the request, on both roads); the transfer, from
+there to the at sign. On the line the application road adds 22 characters at 9600 baud (23 ms)
+and the restart (20 ms); the rest of its extra time is the program's own: its reads of the modem
+status while it awaits the drop, and its work between the steps."""
+
+
+def road_section(folder):
+    """The section on the application road, from the *.entries files of the road runs."""
+    peers = [("road", "KeystrandUpdate.exe under Wine"), ("console-road", "keystrand-update")]
+    found = [(name, label) for name, label in peers
+             if os.path.exists(os.path.join(folder, name + "-app.entries"))]
+    if not found:
+        return ""
+    facts = open(os.path.join(folder, "road.facts")).read().split() \
+        if os.path.exists(os.path.join(folder, "road.facts")) else ["?", "?"]
+    text = [ROAD_HEADING, "", ROAD_NOTE, "",
+            "%s KiB package, %s runs of each road; medians with their ranges, in seconds." % (facts[0], facts[1]), "",
+            "| program | road | entry | transfer | entry's share of the whole |",
+            "|---|---|---|---|---|"]
+    extra = []
+    for name, label in found:
+        medians = {}
+        for road in ("app", "boot"):
+            path = os.path.join(folder, "%s-%s.entries" % (name, road))
+            rows = [line.split() for line in open(path) if line.strip()] if os.path.exists(path) else []
+            entry = [float(r[1]) for r in rows]
+            transfer = [float(r[2]) for r in rows]
+            walked = sorted(set(r[0] for r in rows))
+            if not rows:
+                continue
+            medians[road] = (statistics.median(entry), statistics.median(transfer))
+            share = 100.0 * medians[road][0] / sum(medians[road])
+            text.append("| %s | %s (walked: %s) | %s | %s | %.1f %% |" % (
+                label, "application" if road == "app" else "boot loader", ", ".join(walked),
+                spread(entry), spread(transfer), share))
+        if "app" in medians and "boot" in medians:
+            extra.append("%s: **%.3f s** (the transfer: %.3f s)" % (
+                label, medians["app"][0] - medians["boot"][0], medians["app"][1]))
+    if extra:
+        text += ["", "The application road's extra time, its entry less the boot-loader road's: " +
+                 "; ".join(extra) + "."]
+    return "\n".join(text + [""])
+
+
+def splice_section(folder, doc, heading, section, before):
+    """Puts a section into an existing docs/performance.md in place of its old one, else before
+    the heading `before` (or at the end)."""
+    old = open(doc).read()
+    start = old.find(heading)
+    if start < 0:
+        start = old.find("\n" + before)
+        start = len(old) if start < 0 else start + 1
+        end = start
+    else:
+        end = old.find("\n## ", start + 1)
+        end = len(old) if end < 0 else end + 1
+    open(doc, "w").write(old[:start] + section + "\n" + old[end:])
+
+
 def several_section(folder):
     """The section on several devices at once, from several.dat and syscalls.dat; writes
     several-plot.dat (devices, time against one device's, CPU time as a share of one core in per
@@ -112,19 +183,6 @@ def several_section(folder):
     return "\n".join(text)
 
 
-def splice_several(folder, doc):
-    """Puts the section into an existing docs/performance.md in place of its old one."""
-    old = open(doc).read()
-    section = several_section(folder)
-    start = old.find(SEVERAL_HEADING)
-    if start < 0:
-        start = old.find("\n## Transfer time against image size")
-        start = len(old) if start < 0 else start + 1
-        end = start
-    else:
-        end = old.find("\n## ", start + 1)
-        end = len(old) if end < 0 else end + 1
-    open(doc, "w").write(old[:start] + section + "\n" + old[end:])
 
 
 def runs(folder, name):
@@ -224,7 +282,12 @@ def lines_section():
 
 def main():
     if sys.argv[1] == "--several-into":
-        splice_several(sys.argv[3], sys.argv[2])
+        splice_section(sys.argv[3], sys.argv[2], SEVERAL_HEADING, several_section(sys.argv[3]),
+                       "## Transfer time against image size")
+        return 0
+    if sys.argv[1] == "--road-into":
+        splice_section(sys.argv[3], sys.argv[2], ROAD_HEADING, road_section(sys.argv[3]),
+                       SEVERAL_HEADING)
         return 0
     folder, flavour, repeats = sys.argv[1], sys.argv[2], sys.argv[3]
     baseline = sys.argv[4] if len(sys.argv) > 4 else ""
@@ -287,6 +350,9 @@ def main():
     print("| peak resident memory of the process (VmHWM) | %s |" % peak)
     print(ANALYSIS)
     console_section(folder, baseline)
+    section = road_section(folder)
+    if section:
+        print("\n" + section)
     section = several_section(folder)
     if section:
         print(section)

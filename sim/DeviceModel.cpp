@@ -27,16 +27,26 @@ std::string Hex8(std::uint32_t value) {
 
 DeviceModel::DeviceModel(DeviceConfig config)
     : m_config(std::move(config)), m_log(m_config.logCapBytes), m_image(m_config.initialImage),
-      m_mode(m_config.mode), m_dsr(m_config.mode == Mode::ApplicationFirmware),
+      m_mode(m_config.mode), m_lines(m_config.mode == Mode::ApplicationFirmware),
       m_faultUses(m_config.faults.size(), 0) {
     if (m_config.serial.size() != kSerialLength) {
         m_config.serial.resize(kSerialLength, '0');
+    }
+    for (const Fault& f : m_config.faults) {
+        takeCableFault(f);
     }
 }
 
 void DeviceModel::addFault(const Fault& fault) {
     m_config.faults.push_back(fault);
     m_faultUses.push_back(0);
+    takeCableFault(fault);
+}
+
+void DeviceModel::takeCableFault(const Fault& fault) {
+    if (fault.step == Step::Dsr && fault.action == Action::Off) {
+        m_lines.setCableWithoutDsr(true);
+    }
 }
 
 bool DeviceModel::startAddress(std::uint32_t* address) const {
@@ -56,10 +66,14 @@ void DeviceModel::advance(Micros now) {
         m_restartPending = false;
         startBootLoader(m_restartAt);
     }
+    Micros dropAt = 0;
+    if (m_lines.pendingDrop(&dropAt) && m_lines.advance(now)) {
+        m_log.add(dropAt, LogKind::Event, "DSR off, late");
+    }
     if (m_appStartPending && now >= m_appStartAt) {
         m_appStartPending = false;
         m_mode = Mode::ApplicationFirmware;
-        m_dsr = true;
+        m_lines.setSignal(true);
         m_command.clear();
         m_log.add(m_appStartAt, LogKind::Event, "application firmware started, DSR on");
     }
@@ -68,15 +82,22 @@ void DeviceModel::advance(Micros now) {
 
 void DeviceModel::startBootLoader(Micros at) {
     m_mode = Mode::BootLoader;
-    m_dsr = m_restartKeepsDsr;
     m_stats.restarts++;
     m_bootState = BootState::AwaitId;
     m_idWindow.clear();
     m_row.clear();
     m_strayRun = false;
-    m_log.add(at, LogKind::Event,
-              m_dsr ? "restarted into the boot loader, DSR kept on"
-                    : "restarted into the boot loader, DSR off");
+    if (m_restartKeepsDsr) {
+        m_log.add(at, LogKind::Event, "restarted into the boot loader, DSR kept on");
+    } else if (m_dsrDropDelay > 0) {
+        m_lines.dropAt(at + m_dsrDropDelay);
+        m_log.add(at, LogKind::Event,
+                  "restarted into the boot loader, DSR still on for " +
+                      std::to_string(m_dsrDropDelay / 1000) + " ms");
+    } else {
+        m_lines.setSignal(false);
+        m_log.add(at, LogKind::Event, "restarted into the boot loader, DSR off");
+    }
     if (m_lineOpen) {
         emit(at, Step::Banner, 0, std::string());
     }
@@ -89,6 +110,7 @@ void DeviceModel::lineOpened(Micros now) {
     m_lineOpen = true;
     m_dead = false;
     m_hungUp = false;
+    m_statusFailureLogged = false;
     m_output.clear();
     m_lineFree = now;
     m_log.add(now, LogKind::Event,
@@ -109,6 +131,10 @@ void DeviceModel::lineClosed(Micros now) {
     advance(now);
     m_stats.closes++;
     m_lineOpen = false;
+    // A port drops its control lines as it closes, whether the program did or not.
+    if (m_lines.setControl(false, false)) {
+        m_log.add(m_lastNow, LogKind::Event, "DTR off, RTS off (line closed)");
+    }
     const std::size_t lost = m_output.size();
     m_output.clear();
     m_log.add(m_lastNow, LogKind::Event,
@@ -133,8 +159,10 @@ void DeviceModel::lineSettings(Micros now, std::uint32_t baud, int dataBits, int
 
 void DeviceModel::controlLines(Micros now, bool dtr, bool rts) {
     advance(now);
-    m_log.add(m_lastNow, LogKind::Event,
-              std::string("DTR ") + (dtr ? "on" : "off") + ", RTS " + (rts ? "on" : "off"));
+    if (m_lines.setControl(dtr, rts)) {
+        m_log.add(m_lastNow, LogKind::Event,
+                  std::string("DTR ") + (dtr ? "on" : "off") + ", RTS " + (rts ? "on" : "off"));
+    }
 }
 
 bool DeviceModel::lineMatches() const {
@@ -182,10 +210,12 @@ void DeviceModel::receive(Micros now, const void* data, std::size_t size) {
 }
 
 Micros DeviceModel::characterMicros() const {
-    if (m_config.paceBaud == 0) {
+    const std::uint32_t baud =
+        m_config.paceAtLineSpeed && m_lineBaud != 0 ? m_lineBaud : m_config.paceBaud;
+    if (baud == 0) {
         return 0;
     }
-    return (kBitsPerCharacter * 1000000ull + m_config.paceBaud - 1) / m_config.paceBaud;
+    return (kBitsPerCharacter * 1000000ull + baud - 1) / baud;
 }
 
 void DeviceModel::receiveByte(Micros now, std::uint8_t b) {
@@ -250,6 +280,24 @@ void DeviceModel::applicationByte(Micros now, std::uint8_t b) {
     m_restartAt = now + m_config.restartMicros + delay;
     m_restartKeepsDsr = keepDsr;
     m_log.add(now, LogKind::Event, "restart requested");
+    applyDsrFaults(now, m_restartAt);
+}
+
+void DeviceModel::applyDsrFaults(Micros now, Micros bootAt) {
+    m_dsrDropDelay = 0;
+    for (const Fault* f : faultsAt(Step::Dsr, 0)) {
+        if (f->action == Action::Off) {
+            continue; // the cable's, from the start
+        }
+        m_stats.faultsApplied++;
+        m_log.add(now, LogKind::Event, "fault " + FormatFault(*f));
+        const Micros ms = static_cast<Micros>(f->value) * 1000;
+        if (f->action == Action::Delay) {
+            m_dsrDropDelay += ms;
+        } else if (f->action == Action::Flap) {
+            m_lines.flap(now, bootAt, ms);
+        }
+    }
 }
 
 void DeviceModel::bootByte(Micros now, std::uint8_t b) {
@@ -436,6 +484,7 @@ void DeviceModel::goDead(Micros now, bool hangup, const std::string& where) {
     if (hangup) {
         m_hungUp = true;
         m_output.clear();
+        m_lines.setControl(false, false); // they went with the line
     }
     m_log.add(now, LogKind::Event,
               (hangup ? "device hung up the line at " : "device went dead at ") + where);
@@ -584,12 +633,33 @@ bool DeviceModel::nextWake(Micros* when) const {
     };
     consider(m_restartPending, m_restartAt);
     consider(m_appStartPending, m_appStartAt);
+    Micros dropAt = 0;
+    const bool dropPending = m_lines.pendingDrop(&dropAt);
+    consider(dropPending, dropAt);
     return any;
 }
 
-bool DeviceModel::dsr(Micros now) {
+ModemStatus DeviceModel::modemLines(Micros now) {
     advance(now);
-    return m_dsr;
+    return m_lines.status(m_lastNow);
+}
+
+bool DeviceModel::readModemStatus(Micros now, ModemStatus* status) {
+    advance(now);
+    m_stats.statusReads++;
+    const std::vector<const Fault*> failing = faultsAt(Step::Status, 0);
+    if (!failing.empty()) {
+        m_stats.faultsApplied++;
+        // A program may read the status thousands of times a second: once per opening is enough.
+        if (!m_statusFailureLogged) {
+            m_statusFailureLogged = true;
+            m_log.add(m_lastNow, LogKind::Event,
+                      "fault " + FormatFault(*failing.front()) + ": the status read fails");
+        }
+        return false;
+    }
+    *status = modemLines(now);
+    return true;
 }
 
 } // namespace sim

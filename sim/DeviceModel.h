@@ -3,6 +3,7 @@
 #include "sim/DeviceLog.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
+#include "sim/ModemLines.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,10 @@ struct DeviceConfig {
     std::string serial = "123456";
     // Output pacing: each character takes 10 bit times at this speed; 0 sends at once.
     std::uint32_t paceBaud = 0;
+    // Pacing at the speed the program last set on the line instead (paceBaud until it set one),
+    // as a real line runs: the application firmware's exchange at 9600, the boot loader's at
+    // 115200.
+    bool paceAtLineSpeed = false;
     // From "<W" until the boot loader runs and DSR drops.
     Micros restartMicros = 20000;
     BaudCheck baudCheck = BaudCheck::Log;
@@ -56,6 +61,7 @@ struct DeviceStats {
     int fileCompletes = 0; // times "@" was sent
     int baudMismatches = 0;
     int faultsApplied = 0;
+    int statusReads = 0;          // reads of the modem lines, failed ones included
     std::size_t strayBytes = 0;   // bytes where the boot loader expected a row to begin
     std::size_t ignoredBytes = 0; // bytes that formed no command or request
     std::size_t outputLost = 0;   // characters beyond the output cap
@@ -73,6 +79,10 @@ struct DeviceStats {
 // and asks for it again. Characters where a row must begin (a line end after a row, anything
 // after "@") are strays: the first of a run is answered NAK, the rest are dropped until ':'.
 // Each opening of the line starts a new boot-loader session awaiting the identification request.
+//
+// The modem lines: the device holds DSR, CTS and DCD on while its application firmware runs; on
+// "<W" they drop restartMicros later, when the boot loader takes over. DTR and RTS are the
+// program's.
 class DeviceModel {
 public:
     explicit DeviceModel(DeviceConfig config = DeviceConfig());
@@ -84,6 +94,7 @@ public:
     // (0 one, as in the DCB).
     void lineSettings(Micros now, std::uint32_t baud, int dataBits = 8, int parity = 0,
                       int stopBits = 0);
+    // DTR and RTS as the program set them; each change is logged. They drop when the line closes.
     void controlLines(Micros now, bool dtr, bool rts);
     void receive(Micros now, const void* data, std::size_t size);
     // Output characters readable at now, and taking them.
@@ -96,8 +107,16 @@ public:
     // When something next happens by itself: a character becomes readable, a restart or the
     // start of the application is due. False when nothing is pending.
     bool nextWake(Micros* when) const;
-    // DSR as the device holds it at now.
-    bool dsr(Micros now);
+    // DSR as the program's port shows it at now.
+    bool dsr(Micros now) { return modemLines(now).dsr; }
+    // Every modem line at now, as they are.
+    ModemStatus modemLines(Micros now);
+    // Every modem line as the program's port reads it at now; false when the read fails (the
+    // status fault), leaving *status as it was. Reads are counted.
+    bool readModemStatus(Micros now, ModemStatus* status);
+    // DTR and RTS as the program last set them.
+    bool dtr() const { return m_lines.dtr(); }
+    bool rts() const { return m_lines.rts(); }
     // True after a hangup fault, until the line is next opened.
     bool hungUp() const { return m_hungUp; }
     // Applies what was scheduled up to now (a restart, the start of the application).
@@ -138,6 +157,10 @@ private:
     void rejectRow(Micros now, const std::string& why);
     void stray(Micros now, std::uint8_t b);
     void startBootLoader(Micros now);
+    // A fault of the cable (no DSR wire) holds from the start.
+    void takeCableFault(const Fault& fault);
+    // The dsr faults that act when "<W" is accepted at now, the boot loader due at bootAt.
+    void applyDsrFaults(Micros now, Micros bootAt);
     void goDead(Micros now, bool hangup, const std::string& where);
     bool lineMatches() const;
     std::vector<const Fault*> faultsAt(Step step, int row);
@@ -149,7 +172,7 @@ private:
     HexAddressing m_addressing;
 
     Mode m_mode;
-    bool m_dsr;
+    ModemLines m_lines;
     bool m_dead = false;
     bool m_hungUp = false;
     bool m_lineOpen = false;
@@ -161,6 +184,10 @@ private:
     bool m_restartPending = false;
     Micros m_restartAt = 0;
     bool m_restartKeepsDsr = false;
+    // DSR stays on this long after the boot loader took over (a fault).
+    Micros m_dsrDropDelay = 0;
+    // A failed status read was logged since the line opened.
+    bool m_statusFailureLogged = false;
     // A pending start of the application after "@".
     bool m_appStartPending = false;
     Micros m_appStartAt = 0;

@@ -25,6 +25,8 @@ constexpr StepNameEntry kStepNames[] = {
     {Step::LineComplete, "line-complete"},
     {Step::FileComplete, "file-complete"},
     {Step::Row, "row"},
+    {Step::Dsr, "dsr"},
+    {Step::Status, "status"},
 };
 
 struct ActionNameEntry {
@@ -35,7 +37,8 @@ constexpr ActionNameEntry kActionNames[] = {
     {Action::Wrong, "wrong"},   {Action::None, "none"},     {Action::Reply, "reply"},
     {Action::Extra, "extra"},   {Action::Delay, "delay"},   {Action::KeepDsr, "keep-dsr"},
     {Action::Dead, "dead"},     {Action::Hangup, "hangup"}, {Action::Garbage, "garbage"},
-    {Action::Reject, "reject"},
+    {Action::Reject, "reject"}, {Action::Off, "off"},       {Action::Flap, "flap"},
+    {Action::Fail, "fail"},
 };
 
 constexpr std::size_t kMaxText = 4096;
@@ -56,11 +59,17 @@ bool IsRowStep(Step step) {
 }
 
 bool IsOutputStep(Step step) {
-    return step != Step::Restart && step != Step::Row;
+    return step != Step::Restart && step != Step::Row && step != Step::Dsr && step != Step::Status;
 }
 
 // Which actions make sense at which step.
 bool ActionFits(Step step, Action action) {
+    if (step == Step::Dsr) {
+        return action == Action::Off || action == Action::Flap || action == Action::Delay;
+    }
+    if (step == Step::Status) {
+        return action == Action::Fail;
+    }
     switch (action) {
     case Action::Wrong:
     case Action::None:
@@ -76,6 +85,10 @@ bool ActionFits(Step step, Action action) {
         return step == Step::Restart;
     case Action::Reject:
         return step == Step::Row;
+    case Action::Off:
+    case Action::Flap:
+    case Action::Fail:
+        break;
     }
     return false;
 }
@@ -292,10 +305,12 @@ bool ParseFault(const std::string& line, Fault* fault, std::string* error) {
         }
         break;
     case Action::Delay:
+    case Action::Flap:
     case Action::Garbage: {
         std::uint64_t value = 0;
-        const std::uint64_t limit = result.action == Action::Delay ? kMaxDelayMs : kMaxGarbage;
-        if (!hasArg || !ParseNumber(arg, limit, &value)) {
+        const std::uint64_t limit = result.action == Action::Garbage ? kMaxGarbage : kMaxDelayMs;
+        if (!hasArg || !ParseNumber(arg, limit, &value) ||
+            (result.action == Action::Flap && value == 0)) {
             return Fail(error, name + " needs a number up to " + std::to_string(limit));
         }
         result.value = static_cast<std::uint32_t>(value);
@@ -341,6 +356,7 @@ std::string FormatFault(const Fault& fault) {
         }
         break;
     case Action::Delay:
+    case Action::Flap:
     case Action::Garbage:
         out += '=' + std::to_string(fault.value);
         break;
@@ -368,6 +384,9 @@ std::string FaultSyntaxHelp() {
            "  line-complete@row=N   \"~\" after row N\n"
            "  file-complete  \"@\" after the end-of-file record\n"
            "  row=N          the reception of row N (row: every row)\n"
+           "  dsr            the device's signal on DSR (CTS and DCD carry it too): on while\n"
+           "                 the application firmware runs, off once the boot loader runs\n"
+           "  status         the program's read of the modem lines\n"
            "Actions:\n"
            "  wrong=C        send character C instead\n"
            "  none           send nothing for this step, then carry on\n"
@@ -379,11 +398,18 @@ std::string FaultSyntaxHelp() {
            "  hangup         as dead, and close the line\n"
            "  garbage=N      send N noise characters instead (never a protocol character)\n"
            "  reject         (row) answer the row as a bad row: NAK (0x15), then XON again\n"
-           "  none at restart ignores \"<W\"; delay at a row holds its acknowledgement.\n"
+           "  off            (dsr) a cable without DSR: DSR reads off, even while the\n"
+           "                 application firmware runs\n"
+           "  flap=MS        (dsr) from \"<W\" until the boot loader runs, DSR goes off and on\n"
+           "                 every MS milliseconds\n"
+           "  fail           (status) reading the modem lines fails\n"
+           "  none at restart ignores \"<W\"; delay at a row holds its acknowledgement;\n"
+           "  delay at dsr drops DSR that long after the boot loader took over.\n"
            "TEXT and C take the escapes \\r \\n \\t \\\\ \\xHH (a colon is \\x3A).\n"
            "':once' makes the entry act only the first time its step comes.\n"
            "Examples: xoff@row=5:wrong=Z  version:extra-lf  ready:delay=2500  row=40:dead\n"
-           "          identity:reply=\\rKYST-SM-01,123456  restart:keep-dsr  banner:garbage=20\n";
+           "          identity:reply=\\rKYST-SM-01,123456  restart:keep-dsr  banner:garbage=20\n"
+           "          dsr:delay=2500  dsr:flap=50  dsr:off  status:fail:once\n";
 }
 
 } // namespace sim

@@ -19,6 +19,8 @@ enum class Step {
     LineComplete, // boot loader: "~" after row N
     FileComplete, // boot loader: "@" after the end-of-file record
     Row,          // boot loader: the reception of row N, before it is checked and flashed
+    Dsr,          // the modem lines: the device's signal on DSR (and CTS and DCD)
+    Status,       // the modem lines: the program's read of their status
 };
 
 enum class Action {
@@ -32,6 +34,9 @@ enum class Action {
     Hangup,  // as Dead, and close the line (the port's handle fails, or the pty is replaced)
     Garbage, // send the given number of noise characters instead of the step's output
     Reject,  // row: answer the row as a bad row even though it is valid
+    Off,     // dsr: the cable carries no DSR, which reads off whatever the device drives
+    Flap,    // dsr: from "<W" until the boot loader runs, DSR goes off and on every given ms
+    Fail,    // status: the program's read of the modem lines fails
 };
 
 struct Fault {
@@ -41,16 +46,17 @@ struct Fault {
     int row = 0;
     Action action = Action::None;
     std::string text;        // Wrong (one character), Reply, Extra
-    std::uint32_t value = 0; // Delay (milliseconds), Garbage (count of characters)
+    std::uint32_t value = 0; // Delay and Flap (milliseconds), Garbage (count of characters)
     bool once = false;       // applies only the first time its step comes
 };
 
 // Parses one fault entry:
 //   STEP[@row=N]:ACTION[=ARG][:once]      or      row=N:ACTION[=ARG][:once]
-// STEP is identity, restart, banner, version, ready, xon, xoff, line-complete, file-complete
-// or row; ACTION is wrong=C, none, reply=TEXT, extra=TEXT, extra-lf, delay=MS, keep-dsr, dead,
-// hangup, garbage=N or reject. TEXT and C take the escapes \r \n \t \\ and \xHH. False with a
-// reason when the entry is malformed or the action does not fit the step.
+// STEP is identity, restart, banner, version, ready, xon, xoff, line-complete, file-complete,
+// row, dsr or status; ACTION is wrong=C, none, reply=TEXT, extra=TEXT, extra-lf, delay=MS,
+// keep-dsr, dead, hangup, garbage=N, reject, off, flap=MS or fail. TEXT and C take the escapes \r
+// \n \t \\ and \xHH. False with a reason when the entry is malformed or the action does not fit the
+// step.
 bool ParseFault(const std::string& entry, Fault* fault, std::string* error);
 // The entry written back in the syntax ParseFault reads.
 std::string FormatFault(const Fault& fault);

@@ -180,7 +180,11 @@ serial::Dsr InProcessLine::dsr() {
     if (!usable()) {
         return serial::Dsr::kUnknown;
     }
-    return m_device.dsr(nowMicros()) ? serial::Dsr::kOn : serial::Dsr::kOff;
+    ModemStatus status;
+    if (!m_device.readModemStatus(nowMicros(), &status)) {
+        return serial::Dsr::kUnknown;
+    }
+    return status.dsr ? serial::Dsr::kOn : serial::Dsr::kOff;
 }
 
 } // namespace sim

@@ -16,7 +16,8 @@ namespace sim {
 // the tick counter as the dialog's port does, so time passes as it does there.
 //
 // After a hangup fault every operation fails (DSR unknown, reads kReadFailed) until the line is
-// opened again; closing still works.
+// opened again; closing still works. DSR is unknown too while the device's status fault makes
+// the modem lines' read fail.
 class InProcessLine : public serial::Line {
 public:
     // The line `name`, present when it is one of `names` (the ports the device is on).

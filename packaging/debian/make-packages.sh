@@ -36,13 +36,23 @@ for package in "${packages[@]}"; do
     dir="$work/debian/$package"
     DESTDIR="$dir" cmake --install "$build" --component "$package"
     strip --remove-section=.comment --remove-section=.note --strip-unneeded "$dir"/usr/bin/*
+    find "$dir/usr/lib" -name '*.so' -exec strip --remove-section=.comment --remove-section=.note \
+        --strip-unneeded {} + 2>/dev/null || true
     gzip -9n "$dir"/usr/share/man/man1/*.1
     install -d "$dir/usr/share/doc/$package"
     install -m 644 packaging/debian/copyright "$dir/usr/share/doc/$package/copyright"
     gzip -9n <"$work/debian/changelog" >"$dir/usr/share/doc/$package/changelog.gz"
     find "$dir" -type d -exec chmod 755 {} +
     find "$dir" -type f ! -path "$dir/usr/bin/*" -exec chmod 644 {} +
-    (cd "$work" && dpkg-shlibdeps -T"debian/$package.substvars" "debian/$package"/usr/bin/*)
+    # The 32-bit modem-line library is loaded only into 32-bit programs (32-bit Wine), which bring
+    # the 32-bit C library themselves: it adds no dependency of its own.
+    mapfile -t linked < <(find "$dir/usr/bin" "$dir/usr/lib" -type f \( -path '*/bin/*' -o -name '*.so' \) \
+        ! -path '*/i386-linux-gnu/*' 2>/dev/null | sed "s|^$work/||" | sort)
+    (cd "$work" && dpkg-shlibdeps -T"debian/$package.substvars" "${linked[@]}")
+    if [ -f "packaging/debian/$package.lintian-overrides" ]; then
+        install -D -m 644 "packaging/debian/$package.lintian-overrides" \
+            "$dir/usr/share/lintian/overrides/$package"
+    fi
     mkdir -p "$dir/DEBIAN"
     (cd "$dir" && find . -type f ! -path './DEBIAN/*' -printf '%P\0' | sort -z |
         xargs -0 md5sum >DEBIAN/md5sums)

@@ -12,9 +12,11 @@
 /* The dialog program's file name without extension, which the framework takes as the
    application's name (the settings key below the company's). */
 #define PROGRAM_NAME "KeystrandUpdate"
-/* The console program and the simulated device, as their commands are named. */
+/* The console program, the simulated device and the program that gives the simulated device's
+   terminal its modem lines, as their commands are named. */
 #define CONSOLE_PROGRAM_NAME "keystrand-update"
 #define SIM_PROGRAM_NAME "keystrand-sim"
+#define MODEM_LINES_PROGRAM_NAME "keystrand-modem-lines"
 /* The title of the maker's serial test program's window, which can lend its port. */
 #define COMPANION_WINDOW_TITLE "Fenmoor Serial Test Program"
 

@@ -1,8 +1,7 @@
 // The boot-loader entry: the line opened at the application firmware's speed, its identity
 // checked, the restart into the boot loader confirmed by DSR dropping, and the switch of speed.
-#include <cstring>
-
 #include "update/DeviceProtocol.h"
+#include "update/IdentityReply.h"
 #include "update/UpdateSession.h"
 
 namespace update {
@@ -31,14 +30,12 @@ Outcome UpdateSession::EnterBootLoader() {
         return Succeeded(); // the boot loader runs already, or nothing tells otherwise
     }
 
-    // The identity: the 18th character completes a reply whose first 12 are checked once, then.
-    // Later characters are still read within the window but play no part.
+    // The identity; later characters are still read within the window but play no part.
     Enter(Stage::kIdentifyingDevice);
     Send(kIdentityCommand);
     m_waits.expect(m_line, kIdentityReplyLength);
     m_observer.waitStarted(Stage::kIdentifyingDevice, kEntryLimitMs);
-    char reply[kIdentityBufferSize] = {};
-    std::size_t count = 0;
+    IdentityReply reply;
     const std::uint32_t start = m_waits.now();
     for (;;) {
         char c = 0;
@@ -48,16 +45,12 @@ Outcome UpdateSession::EnterBootLoader() {
         }
         if (result == WaitResult::kTimedOut) {
             Outcome outcome = Failed(Failure::kNoIdentity);
-            outcome.reply.assign(reply, count < kIdentityBufferSize ? count : kIdentityBufferSize);
+            outcome.reply = reply.received();
             return outcome;
         }
-        if (count < kIdentityBufferSize) {
-            reply[count] = c; // a failed read stores 0 and still counts
-        }
-        count++;
-        if (count == kIdentityReplyLength &&
-            std::memcmp(reply, kIdentityPrefix, kIdentityPrefixLength) == 0) {
-            m_facts.identity.assign(reply, kIdentityReplyLength);
+        // A failed read takes 0 and still counts.
+        if (reply.take(c)) {
+            m_facts.identity = reply.identity();
             break;
         }
     }

@@ -14,10 +14,16 @@
 # The set-up step decides once per run and records the choice and its reason in the prefix; a
 # machine with neither fails the tests, unless KEYSTRAND_E2E_OPTIONAL=1 makes that a skip.
 #
+# Modem lines: a pseudo-terminal has none, so a program takes the boot-loader road. A test that
+# calls e2e_use_modem_lines runs every Windows program it starts afterwards under
+# keystrand-modem-lines (KEYSTRAND_MODEM_LINES), so that the simulated device's DSR, CTS and DCD
+# reach it and its DTR and RTS reach the device: the road of a device from the field.
+#
 # Environment: KEYSTRAND_WINDOWS_BUILD_DIR (the 32-bit Windows build), KEYSTRAND_WINDOWS64_BUILD_DIR
 # (the 64-bit build, may be absent), E2E_WORK_DIR (our folder in the host build: prefix, ports,
-# artefacts), optionally KEYSTRAND_E2E_WINE=win32|win64 to force one flavour and
-# KEYSTRAND_E2E_OPTIONAL=1 to skip instead of failing where no Wine can run the program.
+# artefacts), KEYSTRAND_SIM and KEYSTRAND_MODEM_LINES (tools of the host build), optionally
+# KEYSTRAND_E2E_WINE=win32|win64 to force one flavour and KEYSTRAND_E2E_OPTIONAL=1 to skip instead
+# of failing where no Wine can run the program.
 
 set -euo pipefail
 
@@ -51,8 +57,11 @@ e2e_init() {
     : "${E2E_WORK_DIR:?the end-to-end work folder}"
     E2E_ARTIFACTS="$E2E_WORK_DIR/artifacts/$E2E_NAME"
     E2E_PORTS_DIR="$E2E_WORK_DIR/ports"
-    # The simulated device on a pty (a tool of the host build).
+    # The simulated device on a pty, and the command that gives it modem lines (host build tools).
     E2E_SIM="${KEYSTRAND_SIM:-}"
+    E2E_MODEM_LINES="${KEYSTRAND_MODEM_LINES:-}"
+    # What Windows programs are started through: nothing, or keystrand-modem-lines.
+    E2E_LAUNCH=()
     rm -rf "$E2E_ARTIFACTS"
     mkdir -p "$E2E_ARTIFACTS" "$E2E_PORTS_DIR"
     export WINEPREFIX="$E2E_WORK_DIR/wineprefix"
@@ -448,12 +457,17 @@ e2e_device_start() {
     E2E_DEVICE_PID=$E2E_SERVE_PID
 }
 
-# e2e_device_with_faults [--holding HEX] [--record] NAME [FAULT...]: the device with those fault
-# entries. With --holding, its flash starts with the firmware of that HEX file. With --record, it
-# also logs every character to NAME.device.log and writes the flashed image to NAME.flashed.hex in
-# the artefacts when it ends.
+# e2e_device_with_faults [--app SERIAL] [--holding HEX] [--record] NAME [FAULT...]: the device with
+# those fault entries. With --app, it runs its application firmware, holding DSR on, with that
+# serial, as a device from the field. With --holding, its flash starts with the firmware of that
+# HEX file. With --record, it also logs every character to NAME.device.log and writes the flashed
+# image to NAME.flashed.hex in the artefacts when it ends.
 e2e_device_with_faults() {
     local options=() fault
+    if [ "$1" = --app ]; then
+        options+=(--mode app --serial "$2")
+        shift 2
+    fi
     if [ "$1" = --holding ]; then
         options+=(--image-in "$2")
         shift 2
@@ -519,6 +533,34 @@ e2e_ports_placeholders() {
     done
 }
 
+# e2e_port_held_by_companion N TARGET LOG: COMn is held by the companion program, so that every
+# open of it fails, until the companion's log LOG (in the artefacts) says that it let the port go
+# ("handoff 1001 N"): from then on COMn is TARGET, until the companion takes it back ("handoff
+# 1002 N"). A watcher in the background makes the changes (for at most 300 s). Wine keeps no
+# process out of a COM port that another one has open, so the hold is made in our ports folder.
+e2e_port_held_by_companion() {
+    local n="$1" target="$2" log="$E2E_ARTIFACTS/$3" path="$E2E_PORTS_DIR/com$1"
+    e2e_port_unopenable "$n"
+    (
+        i=0
+        # until_said CODE: until the companion's log has that hand-off, or the time is up.
+        until_said() {
+            until tr -d '\r' <"$log" 2>/dev/null | grep -qx "handoff $1 $n"; do
+                i=$((i + 1))
+                [ "$i" -lt 15000 ] || exit 1
+                sleep 0.02
+            done
+        }
+        until_said 1001
+        rm -rf "$path"
+        ln -sfn "$target" "$path"
+        until_said 1002
+        rm -f "$path"
+        mkdir -p "$path"
+    ) &
+    E2E_PIDS+=("$!")
+}
+
 # e2e_port_link N PATH: COMn is PATH (for instance the terminal that keystrand-sim serves).
 e2e_port_link() {
     e2e_port_free "$1"
@@ -579,14 +621,36 @@ e2e_wine_start() {
     e2e_log "serial-port map: $(e2e_driver serialcomm-list | tr '\t\n' '= ')"
 }
 
+# e2e_use_modem_lines: every Windows program started from here on (e2e_wine_background,
+# e2e_start_app, e2e_wine_run) runs under keystrand-modem-lines; says which library its Wine takes.
+e2e_use_modem_lines() {
+    [ -n "$E2E_MODEM_LINES" ] && [ -x "$E2E_MODEM_LINES" ] ||
+        e2e_fail "keystrand-modem-lines is not built (KEYSTRAND_MODEM_LINES=\"$E2E_MODEM_LINES\")"
+    local kind=x86_64-linux-gnu
+    [ "$E2E_FLAVOUR" = win32 ] && kind=i386-linux-gnu
+    local library
+    library="$(dirname "$(dirname "$E2E_MODEM_LINES")")/lib/$kind/keystrand-sim/libkeystrand-modem-lines.so"
+    [ -f "$library" ] || e2e_fail "the modem-line library for $E2E_FLAVOUR Wine is missing: $library"
+    E2E_LAUNCH=("$E2E_MODEM_LINES")
+    e2e_log "modem lines: Windows programs run under $E2E_MODEM_LINES ($E2E_FLAVOUR Wine takes $library)"
+}
+
 # e2e_wine_background OUTPUT PROGRAM [ARG...]: a Windows program under our Wine, in the background
 # with its output in the artefacts file OUTPUT, started from the artefacts folder (not its own);
 # its process id is in E2E_BACKGROUND_PID.
 e2e_wine_background() {
     local output="$1"
     shift
-    (cd "$E2E_ARTIFACTS" && exec "$E2E_WINE" "$@") >"$E2E_ARTIFACTS/$output" 2>&1 &
+    (cd "$E2E_ARTIFACTS" && exec "${E2E_LAUNCH[@]}" "$E2E_WINE" "$@") >"$E2E_ARTIFACTS/$output" 2>&1 &
     E2E_BACKGROUND_PID=$!
+}
+
+# e2e_wine_run SECONDS PROGRAM [ARG...]: a Windows program under our Wine, waited for at most
+# SECONDS; its exit status.
+e2e_wine_run() {
+    local seconds="$1"
+    shift
+    timeout "$seconds" "${E2E_LAUNCH[@]}" "$E2E_WINE" "$@"
 }
 
 # e2e_start_app [PROGRAM [OUTPUT]]: the program (by default the build's) from a folder other than

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CSerialPort on a real COM port under Wine: a pty mapped to COM4, answered by serial_peer.py; open
-# at 9600, exchange, switch to 115200 with the input purged, exchange, modem status, close.
+# at 9600, exchange, switch to 115200 with the input purged, exchange, modem status, close; then
+# the same under keystrand-modem-lines, which leaves a terminal of no simulated device alone.
 source "$(dirname "$0")/lib.sh"
 
 PORT=4
@@ -30,6 +31,16 @@ e2e_expect "exchange at 115200" "$(step exchange-115200)" \
     'exchange-115200 ok sent "at 115200" got "ack 115200" expected "ack 115200"'
 e2e_expect "modem status on a pty" "$(step modem-status)" "modem-status ok failed"
 e2e_expect "closed" "$(step close)" "close ok -1"
+
+# Under keystrand-modem-lines a terminal that no simulated device serves keeps the system's answer:
+# still no modem status, and the rest as before.
+e2e_use_modem_lines
+again="$(e2e_wine_run 60 "$E2E_SERIAL_CHECK" "$PORT" 2>>"$E2E_ARTIFACTS/serial-check.err" | tr -d '\r')" ||
+    e2e_fail "wine-serial-check under keystrand-modem-lines failed:"$'\n'"$again"
+e2e_expect "modem status on a pty under keystrand-modem-lines" "$(grep '^modem-status ' <<<"$again")" \
+    "modem-status ok failed"
+e2e_expect "exchange at 115200 under keystrand-modem-lines" "$(grep '^exchange-115200 ' <<<"$again")" \
+    'exchange-115200 ok sent "at 115200" got "ack 115200" expected "ack 115200"'
 
 # What the peer saw: both lines at the speed the program had set, and the stale request between.
 grep -q '^at 9600.* -> ack 9600$' "$E2E_ARTIFACTS/peer.log" || e2e_fail "peer log: $(cat "$E2E_ARTIFACTS/peer.log")"

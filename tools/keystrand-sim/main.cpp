@@ -1,4 +1,5 @@
 // keystrand-sim: serves the Keystrand SM device model on a pseudo-terminal in real time.
+#include "ModemLinesServer.h"
 #include "PtyLine.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -45,21 +47,26 @@ const char kUsage[] =
     "Options:\n"
     "  --link PATH            make PATH a symbolic link to the slave end (an existing link is\n"
     "                         replaced; any other file there is an error)\n"
-    "  --mode app|boot        firmware running at the start (default boot). A pty has no DSR,\n"
-    "                         so a program always takes the boot-loader road; app mode still\n"
-    "                         answers \"<V\" and restarts into the boot loader on \"<W\".\n"
+    "  --mode app|boot        firmware running at the start (default boot). The application\n"
+    "                         firmware answers \"<V\" and restarts into the boot loader on\n"
+    "                         \"<W\"; it holds DSR, CTS and DCD on until then. A pty has no\n"
+    "                         modem lines: a program sees them only when run under\n"
+    "                         keystrand-modem-lines, else it takes the boot-loader road.\n"
     "  --fault ENTRY          add a fault entry; repeatable (syntax below)\n"
-    "  --baud N               pace the line at N baud, 10 bits per character, both ways:\n"
+    "  --baud N|line          pace the line at N baud, 10 bits per character, both ways:\n"
     "                         the device's output, and the program's characters, which\n"
     "                         the device sees one character time after another\n"
-    "                         (default 0: as fast as possible)\n"
+    "                         (default 0: as fast as possible); line: at the speed the\n"
+    "                         program set on its end (9600 for the application firmware's\n"
+    "                         exchange, 115200 for the boot loader's), as a real line runs\n"
     "  --serial XXXXXX        the six characters after \"\\rKYST-SM-00,\" in the identity reply\n"
     "                         (default 123456)\n"
     "  --line-check off|log|reject\n"
     "                         bytes received while the slave is not set to the firmware's\n"
     "                         speed (9600 application, 115200 boot loader) and 8N1: taken\n"
     "                         (off), taken and logged (log, default), or dropped and logged\n"
-    "  --restart-ms N         time from \"<W\" to the boot loader running (default 20)\n"
+    "  --restart-ms N         time from \"<W\" to the boot loader running and DSR dropping\n"
+    "                         (default 20)\n"
     "  --start-app-after-update\n"
     "                         after \"@\" the device runs its application firmware again\n"
     "  --log FILE             write every received and sent character and every line event\n"
@@ -71,7 +78,10 @@ const char kUsage[] =
     "                         address with gaps filled with 0xFF\n"
     "  --status-file FILE     rewrite FILE (key=value lines) after every change: state\n"
     "                         (open, closed, stopped), opens, closes, sessions, rows_accepted,\n"
-    "                         rows_rejected, file_complete, file_completes, mode, dead, pid\n"
+    "                         rows_rejected, file_complete, file_completes, mode, dead, pid,\n"
+    "                         slave, the modem lines dsr, cts, dcd, dtr and rts (0 or 1), and\n"
+    "                         modem_requests (those a program made under\n"
+    "                         keystrand-modem-lines)\n"
     "  --max-seconds N        end by itself after N seconds (default 0: never)\n"
     "  --quiet                no line events on standard error\n"
     "  --help                 this text\n"
@@ -79,6 +89,10 @@ const char kUsage[] =
     "Each opening of the line starts a new boot-loader session awaiting the identification\n"
     "request; an accepted request erases the image. A row failing its check is answered NAK\n"
     "(0x15), then XON. Stray characters where a row must begin get one NAK per run.\n"
+    "\n"
+    "Modem lines: the device answers the modem-line requests of a program run under\n"
+    "keystrand-modem-lines on its slave end (DSR, CTS and DCD as its firmware holds them;\n"
+    "DTR and RTS as the program sets them) and logs every change with its time.\n"
     "\n";
 
 bool ParseUnsigned(const char* text, unsigned long max, unsigned long* value) {
@@ -188,6 +202,9 @@ int ParseOptions(int argc, char** argv, Options* options) {
                 return 2;
             }
             options->device.faults.push_back(fault);
+        } else if (arg == "--baud" && i + 1 < argc && std::strcmp(argv[i + 1], "line") == 0) {
+            options->device.paceAtLineSpeed = true;
+            ++i;
         } else if (arg == "--baud" || arg == "--restart-ms" || arg == "--max-seconds") {
             const char* v = value(arg.c_str());
             if (v == nullptr || !ParseUnsigned(v, 10000000, &number)) {
@@ -251,6 +268,11 @@ private:
     }
     bool openLine();
     void onLogEntry(const sim::LogEntry& entry);
+    // Nobody has the slave open: waits a little for a modem-line request meanwhile.
+    bool slaveClosed();
+    void noticeOpen();
+    void serveModemLines();
+    sim::wire::Reply answerModemLines(const sim::wire::Request& request);
     void serveOpen();
     void deliver();
     void peerClosed(const char* why);
@@ -258,12 +280,13 @@ private:
     void writeStatus(const char* state);
     void updateStatusIfChanged();
     void writeImage();
-    static void sleepMicros(long micros);
 
     Options m_options;
     sim::DeviceModel m_device;
     std::chrono::steady_clock::time_point m_start;
     keystrand_sim::PtyLine m_line;
+    keystrand_sim::ModemLinesServer m_modemLines;
+    int m_modemRequests = 0;
     bool m_peerOpen = false;
     std::string m_pending; // output taken from the device, not yet written to the master
     std::FILE* m_log = nullptr;
@@ -301,6 +324,10 @@ bool Server::openLine() {
         std::fprintf(stderr, "keystrand-sim: %s\n", error.c_str());
         return false;
     }
+    if (!m_modemLines.listen(m_line.slavePath(), &error)) {
+        std::fprintf(stderr, "keystrand-sim: %s\n", error.c_str());
+        return false;
+    }
     m_device.note(now(), "serving on " + m_line.slavePath() +
                              (m_options.link.empty() ? std::string()
                                                      : " (linked as " + m_options.link + ")"));
@@ -326,6 +353,11 @@ void Server::writeStatus(const char* state) {
     text += std::string("dead=") + (m_device.dead() ? "1" : "0") + "\n";
     text += "pid=" + std::to_string(getpid()) + "\n";
     text += "slave=" + m_line.slavePath() + "\n";
+    const sim::ModemStatus lines = m_device.modemLines(now());
+    const auto bit = [](bool on) { return on ? "1\n" : "0\n"; };
+    text += std::string("dsr=") + bit(lines.dsr) + "cts=" + bit(lines.cts) +
+            "dcd=" + bit(lines.dcd) + "dtr=" + bit(lines.dtr) + "rts=" + bit(lines.rts);
+    text += "modem_requests=" + std::to_string(m_modemRequests) + "\n";
     if (text != m_lastStatus) {
         m_lastStatus = text;
         WriteFileAtomically(m_options.statusPath, text);
@@ -358,11 +390,82 @@ void Server::writeImage() {
     }
 }
 
-void Server::sleepMicros(long micros) {
-    struct timespec ts;
-    ts.tv_sec = micros / 1000000;
-    ts.tv_nsec = (micros % 1000000) * 1000;
-    nanosleep(&ts, nullptr);
+bool Server::slaveClosed() {
+    struct pollfd pfd;
+    pfd.fd = m_line.master();
+    pfd.events = POLLIN;
+    pfd.revents = 0;
+    poll(&pfd, 1, 0);
+    if ((pfd.revents & POLLHUP) == 0) {
+        return false;
+    }
+    // Nobody has the slave open. Nothing is read here: a program that opens the line and writes
+    // at once, between this look and a read, would lose its first bytes. What a previous opener
+    // wrote was read before its close was noticed. A modem-line request meanwhile is answered.
+    struct pollfd request;
+    request.fd = m_modemLines.fd();
+    request.events = POLLIN;
+    request.revents = 0;
+    if (poll(&request, 1, 5) > 0 && (request.revents & POLLIN) != 0) {
+        serveModemLines();
+    }
+    return !m_peerOpen;
+}
+
+void Server::noticeOpen() {
+    if (m_peerOpen) {
+        return; // a modem-line request told of the open already
+    }
+    m_peerOpen = true;
+    m_device.note(now(), "the program opened the line");
+    m_device.lineOpened(now());
+}
+
+void Server::serveModemLines() {
+    m_modemLines.serve(
+        [this](const sim::wire::Request& request) { return answerModemLines(request); });
+}
+
+sim::wire::Reply Server::answerModemLines(const sim::wire::Request& request) {
+    // Only a program that holds the slave open can ask; it may do so before its open is seen.
+    noticeOpen();
+    m_modemRequests++;
+    sim::wire::Reply reply{};
+    reply.magic = sim::wire::kMagic;
+    const sim::Micros t = now();
+    bool dtr = m_device.dtr();
+    bool rts = m_device.rts();
+    const bool dtrBit = (request.lines & TIOCM_DTR) != 0;
+    const bool rtsBit = (request.lines & TIOCM_RTS) != 0;
+    switch (request.op) {
+    case sim::wire::kGet: {
+        sim::ModemStatus s;
+        if (!m_device.readModemStatus(t, &s)) {
+            reply.error = EIO;
+            return reply;
+        }
+        reply.lines = (s.dtr ? TIOCM_DTR : 0) | (s.rts ? TIOCM_RTS : 0) | (s.dsr ? TIOCM_DSR : 0) |
+                      (s.cts ? TIOCM_CTS : 0) | (s.dcd ? TIOCM_CAR : 0);
+        return reply;
+    }
+    case sim::wire::kSet:
+        dtr = dtrBit;
+        rts = rtsBit;
+        break;
+    case sim::wire::kSetBits:
+        dtr = dtr || dtrBit;
+        rts = rts || rtsBit;
+        break;
+    case sim::wire::kClearBits:
+        dtr = dtr && !dtrBit;
+        rts = rts && !rtsBit;
+        break;
+    default:
+        reply.error = EINVAL;
+        return reply;
+    }
+    m_device.controlLines(t, dtr, rts);
+    return reply;
 }
 
 void Server::peerClosed(const char* why) {
@@ -416,17 +519,24 @@ void Server::serveOpen() {
         const sim::Micros t = now();
         timeoutMicros = wake <= t ? 0 : static_cast<long>(std::min<sim::Micros>(wake - t, 50000));
     }
-    struct pollfd pfd;
-    pfd.fd = m_line.master();
-    pfd.events = POLLIN;
-    pfd.revents = 0;
+    struct pollfd fds[2];
+    fds[0].fd = m_line.master();
+    fds[0].events = POLLIN;
+    fds[0].revents = 0;
+    fds[1].fd = m_modemLines.fd();
+    fds[1].events = POLLIN;
+    fds[1].revents = 0;
     struct timespec ts;
     ts.tv_sec = 0;
     ts.tv_nsec = timeoutMicros * 1000;
-    const int ready = ppoll(&pfd, 1, &ts, nullptr);
+    const int ready = ppoll(fds, 2, &ts, nullptr);
     if (ready < 0) {
         return; // a signal; the caller looks at the stop flag
     }
+    if ((fds[1].revents & POLLIN) != 0) {
+        serveModemLines();
+    }
+    const pollfd& pfd = fds[0];
     bool closed = false;
     if ((pfd.revents & POLLIN) != 0) {
         char buffer[4096];
@@ -483,21 +593,11 @@ int Server::run() {
         }
         m_device.advance(now());
         if (!m_peerOpen) {
-            struct pollfd pfd;
-            pfd.fd = m_line.master();
-            pfd.events = POLLIN;
-            pfd.revents = 0;
-            poll(&pfd, 1, 0);
-            if ((pfd.revents & POLLHUP) != 0) {
-                // Nobody has the slave open. Nothing is read here: a program that opens the
-                // line and writes at once, between this look and a read, would lose its first
-                // bytes. What a previous opener wrote was read before its close was noticed.
-                sleepMicros(5000);
+            if (slaveClosed()) {
+                updateStatusIfChanged();
                 continue;
             }
-            m_peerOpen = true;
-            m_device.note(now(), "the program opened the line");
-            m_device.lineOpened(now());
+            noticeOpen();
         }
         serveOpen();
         updateStatusIfChanged();

@@ -1,10 +1,11 @@
-// The update, the check and the listing.
+// The update, the check, the listing; the look at the ports is IdentifyJob's.
 #include "console/run/ConsoleRun.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "base/ProductNames.h"
+#include "console/run/IdentifyJob.h"
 #include "console/run/Package.h"
 #include "console/run/PortChoice.h"
 #include "console/run/SeveralPorts.h"
@@ -138,6 +139,9 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* outFile, s
             return kExitUsage;
         }
         port = name;
+    }
+    if (resolved.identify) {
+        return RunIdentify(resolved, platform, out, err);
     }
     if (resolved.severalPorts()) {
         return RunSeveralPorts(resolved, platform, out, err);

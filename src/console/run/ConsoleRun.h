@@ -1,4 +1,5 @@
-// keystrand-update's three jobs: the update, the package check and the port listing.
+// keystrand-update's jobs: the update, the package check, the port listing, and (IdentifyJob) the
+// look at the ports.
 #pragma once
 #include <cstdio>
 

@@ -13,13 +13,14 @@ namespace console {
 
 namespace {
 
-enum LongOnly { kListPorts = 256, kCheck, kPackage, kPort, kAllPorts, kTrace, kReport };
+enum LongOnly { kListPorts = 256, kCheck, kIdentify, kPackage, kPort, kAllPorts, kTrace, kReport };
 
 const option kOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {"list-ports", no_argument, nullptr, kListPorts},
     {"check", no_argument, nullptr, kCheck},
+    {"identify", no_argument, nullptr, kIdentify},
     {"package", required_argument, nullptr, kPackage},
     {"port", required_argument, nullptr, kPort},
     {"all-ports", no_argument, nullptr, kAllPorts},
@@ -65,6 +66,9 @@ bool Apply(int code, const char* value, Options* o, std::string* error) {
     case kCheck:
         o->check = true;
         return true;
+    case kIdentify:
+        o->identify = true;
+        return true;
     case kAllPorts:
         o->allPorts = true;
         return true;
@@ -107,6 +111,12 @@ bool CheckCombination(const Options& o, std::string* error) {
     const char* job = o.listPorts ? "--list-ports" : o.check ? "--check" : nullptr;
     if (o.listPorts && o.check) {
         *error = "--list-ports and --check cannot be given together";
+    } else if (o.identify && job != nullptr) {
+        *error = std::string("--identify and ") + job + " cannot be given together";
+    } else if (o.identify && !o.packageDir.empty()) {
+        *error = "--identify reads no package: leave out --package";
+    } else if (o.identify && !o.trace.empty()) {
+        *error = "--identify updates nothing to trace: leave out --trace";
     } else if (job != nullptr && (o.allPorts || !o.ports.empty())) {
         *error = std::string(job) + " touches no port: leave out " +
                  (o.allPorts ? "--all-ports" : "--port");
@@ -208,6 +218,8 @@ std::string HelpText(const std::string& p) {
     t += "           [--report FILE]\n";
     t += "       " + p + " [--package DIR] (--port PORT --port PORT...\n";
     t += "           | --all-ports) [--trace DIR] [--report FILE]\n";
+    t += "       " + p + " --identify [--port PORT... | --all-ports]\n";
+    t += "           [--report FILE]\n";
     t += "       " + p + " --check [--package DIR]\n";
     t += "       " + p + " --list-ports\n";
     t += "       " + p + " --version | --help\n\n";
@@ -235,6 +247,11 @@ std::string HelpText(const std::string& p) {
          "                 outcome: time, host, port, device, package, SHA-256 of the HEX\n"
          "                 file sent, device serial, rows, outcome, device state, exit\n"
          "                 code and message (the fields: see the README)\n";
+    t += "  --identify     for each port: DSR, and where it is on, the application\n"
+         "                 firmware's identity (\"<V\" alone, at 9600 baud) with its\n"
+         "                 serial; nothing else is sent, nothing changes, no package is\n"
+         "                 read. Ports as for an update. With --report, one record each\n"
+         "                 (outcome \"identified\")\n";
     t += "  --check        check the package and every row of the HEX file (records,\n"
          "                 checksums, one end-of-file record at the end); no port\n";
     t += "  --list-ports   list the serial ports present and what the system says of\n"
@@ -242,12 +259,14 @@ std::string HelpText(const std::string& p) {
     t += "  --version      the program's version\n";
     t += "  --help         this text\n\n";
     t += "Exit codes:\n";
-    t += "  0  success: updated (or --check found the package good, or --list-ports)\n";
+    t += "  0  success: updated (or --check found the package good, or --list-ports, or\n"
+         "     --identify looked at every port, whatever answered)\n";
     t += "  1  the program itself failed\n";
     t += "  2  bad command line, or the trace file cannot be created\n";
     t += "  3  package: a file of the package is missing, unreadable or cannot be\n"
          "     flashed\n";
-    t += "  4  port: none found, several and none chosen, not present, cannot be opened\n";
+    t += "  4  port: none found, several and none chosen, not present, cannot be opened\n"
+         "     (or failed while --identify awaited the identity)\n";
     t += "  5  device entry: the application firmware did not identify itself or did\n"
          "     not restart into its boot loader; its firmware is unchanged\n";
     t += "  6  transfer: the boot loader did not answer or answered wrongly\n";

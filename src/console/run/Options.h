@@ -10,6 +10,8 @@ struct Options {
     bool version = false;
     bool listPorts = false;
     bool check = false;
+    // --identify: each port's DSR and the application firmware's identity; nothing changed.
+    bool identify = false;
     // Empty when not given: the program's own folder.
     std::string packageDir;
     // Every --port, as given, in order. None: the remembered port, else the only port present.

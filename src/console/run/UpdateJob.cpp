@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/ProgramVersion.h"
 #include "base/ProductNames.h"
 #include "console/run/PortChoice.h"
+#include "console/run/RecordFile.h"
 #include "console/words/ExitCodes.h"
 #include "console/words/Record.h"
 #include "console/words/Text.h"
@@ -39,10 +39,8 @@ OutcomeReport PackageRefusal(const Options& options, const UpdateJob& job) {
 UpdateRecord RecordOf(Platform& platform, const UpdateJob& job, const std::string& port,
                       const RunResult& result) {
     const update::Outcome& o = result.outcome;
-    UpdateRecord r;
+    UpdateRecord r = RecordOnThisMachine(platform);
     r.started = result.started;
-    r.host = platform.hostName();
-    r.toolVersion = PROGRAM_VERSION_TEXT;
     r.port = port;
     r.device = platform.ports().describe(port);
     r.packageVersion = job.package.version;
@@ -131,12 +129,8 @@ int FinishJob(const Options& options, Platform& platform, const UpdateJob& job,
         return exitCode;
     }
     for (std::size_t i = 0; i < results.size() && i < job.ports.size(); ++i) {
-        const std::string line = RecordLine(RecordOf(platform, job, job.ports[i], results[i]));
-        std::string why;
-        if (!platform.appendLine(options.report, line + "\n", &why)) {
-            Say(err, CONSOLE_PROGRAM_NAME ": the record of " + Escaped(job.ports[i]) +
-                         " could not be written to the report " + Quoted(options.report) + ": " +
-                         why + ".");
+        if (!AppendRecord(platform, options.report, job.ports[i],
+                          RecordOf(platform, job, job.ports[i], results[i]), err)) {
             exitCode = kExitOther;
         }
     }

@@ -69,23 +69,6 @@ std::string WhereStopped(const Outcome& o) {
     return "at row " + Of(o.rowsSent, o.totalRows);
 }
 
-std::string OpenReason(const base::SystemError& e) {
-    using Cause = base::SystemError::Cause;
-    switch (e.cause) {
-    case Cause::kNoSuchPort:
-        return "no such device";
-    case Cause::kAccessDenied:
-        return "permission denied";
-    case Cause::kBusy:
-        return "busy: another program has it open or locked";
-    case Cause::kNotASerialPort:
-        return "not a terminal (not a serial port)";
-    case Cause::kUnknown:
-        break;
-    }
-    return e.text.empty() ? "the system gave no reason" : e.text;
-}
-
 std::string DeviceStateWords(const Outcome& o) {
     switch (o.device) {
     case DeviceState::kUnchanged:
@@ -126,9 +109,8 @@ void AdviseOnUnknownState(const RunContext& c, OutcomeReport* r) {
 
 // The system's own words for a line that failed, where it gave any.
 void TellLineError(const Outcome& o, OutcomeReport* r) {
-    if (!o.lineError.text.empty()) {
-        r->details.push_back("The system says: " + Escaped(o.lineError.text) + " (" +
-                             std::to_string(o.lineError.code) + ").");
+    if (!SystemSays(o.lineError).empty()) {
+        r->details.push_back(SystemSays(o.lineError));
     }
 }
 
@@ -151,9 +133,10 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
     case Failure::kPortOpen:
         r->headline =
             "Cannot open the serial port " + c.portName + ": " + OpenReason(o.openError) + ".";
-        if (o.openError.cause != base::SystemError::Cause::kUnknown && !o.openError.text.empty()) {
-            r->details.push_back("The system says: " + o.openError.text + " (" +
-                                 std::to_string(o.openError.code) + ").");
+        // Where the cause is not known, the reason is the system's words already.
+        if (o.openError.cause != base::SystemError::Cause::kUnknown &&
+            !SystemSays(o.openError).empty()) {
+            r->details.push_back(SystemSays(o.openError));
         }
         if (!c.openAdvice.empty()) {
             r->advice.push_back(c.openAdvice);
@@ -228,6 +211,30 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
 }
 
 } // namespace
+
+std::string OpenReason(const base::SystemError& e) {
+    using Cause = base::SystemError::Cause;
+    switch (e.cause) {
+    case Cause::kNoSuchPort:
+        return "no such device";
+    case Cause::kAccessDenied:
+        return "permission denied";
+    case Cause::kBusy:
+        return "busy: another program has it open or locked";
+    case Cause::kNotASerialPort:
+        return "not a terminal (not a serial port)";
+    case Cause::kUnknown:
+        break;
+    }
+    return e.text.empty() ? "the system gave no reason" : e.text;
+}
+
+std::string SystemSays(const base::SystemError& e) {
+    if (e.text.empty()) {
+        return std::string();
+    }
+    return "The system says: " + Escaped(e.text) + " (" + std::to_string(e.code) + ").";
+}
 
 std::vector<std::string> OutcomeReport::Lines() const {
     std::vector<std::string> lines;

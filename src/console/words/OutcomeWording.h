@@ -41,4 +41,9 @@ int ExitCodeOf(const update::Outcome& outcome, int stopSignal);
 // The signal's name for a user: "Ctrl-C (SIGINT)", "SIGTERM".
 std::string SignalName(int signalNumber);
 
+// Why a port did not open, in a user's words: "busy: another program has it open or locked".
+std::string OpenReason(const base::SystemError& error);
+// "The system says: <its words> (<code>)."; empty when it gave no words.
+std::string SystemSays(const base::SystemError& error);
+
 } // namespace console

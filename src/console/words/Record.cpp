@@ -92,8 +92,9 @@ std::string RecordLine(const UpdateRecord& r) {
     return "{\"time\":" + Json(UtcTime(r.started)) + ",\"host\":" + Json(r.host) +
            ",\"tool_version\":" + Json(r.toolVersion) + ",\"port\":" + Json(r.port) +
            ",\"device\":" + JsonOrNull(r.device) +
-           ",\"package_version\":" + Json(r.packageVersion) + ",\"hex_file\":" + Json(r.hexFile) +
-           ",\"hex_sha256\":" + JsonOrNull(r.hexSha256) +
+           ",\"package_version\":" + (r.packageRead ? Json(r.packageVersion) : "null") +
+           ",\"hex_file\":" + (r.packageRead ? Json(r.hexFile) : "null") +
+           ",\"hex_sha256\":" + (r.packageRead ? JsonOrNull(r.hexSha256) : "null") +
            ",\"device_serial\":" + JsonOrNull(r.deviceSerial) +
            ",\"boot_loader_version\":" + JsonOrNull(r.bootLoaderVersion) +
            ",\"rows_sent\":" + std::to_string(r.rowsSent) +

@@ -12,8 +12,9 @@ struct UpdateRecord {
     std::time_t started = 0;
     std::string host;
     std::string toolVersion;
-    std::string port;   // as given
-    std::string device; // what the system says of it; empty: null
+    std::string port;        // as given
+    std::string device;      // what the system says of it; empty: null
+    bool packageRead = true; // false (--identify): the package's three fields are null
     std::string packageVersion;
     std::string hexFile;
     std::string hexSha256;         // of the bytes sent; empty: null
@@ -23,7 +24,8 @@ struct UpdateRecord {
     int rowsTotal = 0;
     long dataBytes = 0;
     double seconds = 0;
-    std::string outcome;     // updated, package, port, entry, transfer, stopped, internal
+    // updated, package, port, entry, transfer, stopped, internal; identified (--identify)
+    std::string outcome;
     std::string deviceState; // unchanged, restart requested, unknown, incomplete, updated
     int exitCode = 0;
     std::string message; // the sentence the screen showed

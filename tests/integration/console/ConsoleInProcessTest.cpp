@@ -4,6 +4,7 @@
 
 #include "base/VirtualClock.h"
 #include "console/run/ConsoleRun.h"
+#include "console/run/IdentifyJob.h"
 #include "console/words/ExitCodes.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
@@ -204,6 +205,61 @@ TEST_F(ConsoleInProcess, TheRememberedPortIsPreferredAndOtherwiseSeveralPortsAre
     SimPlatform p(ApplicationFirmware(), folder.dir());
     p.remembered = "COM3";
     EXPECT_EQ(update(p, ""), console::kExitSuccess);
+}
+
+int Identify(SimPlatform& p, const std::string& port, std::FILE* out, std::FILE* err) {
+    console::Options options;
+    options.identify = true;
+    options.ports = {port};
+    options.report = "records.jsonl";
+    return console::RunIdentify(options, p, p.stream(out), p.stream(err));
+}
+
+TEST_F(ConsoleInProcess, IdentifyAsksTheApplicationFirmwareAloneAndChangesNothing) {
+    SimPlatform p(ApplicationFirmware(), folder.dir());
+    EXPECT_EQ(Identify(p, "COM3", out, err), console::kExitSuccess);
+    EXPECT_EQ(Contents(out), "COM3: DSR on: application firmware, serial 123456.\n");
+    EXPECT_EQ(Contents(err), "");
+    EXPECT_EQ(p.device.log().received(), "<V") << "nothing but the question";
+    EXPECT_EQ(p.device.mode(), sim::Mode::ApplicationFirmware);
+    EXPECT_EQ(p.device.stats().closes, 1);
+    EXPECT_EQ(p.remembered, "");
+    EXPECT_NE(p.appended.find("\"device_serial\":\"123456\""), std::string::npos) << p.appended;
+    EXPECT_NE(p.appended.find("\"outcome\":\"identified\",\"device_state\":\"unchanged\","
+                              "\"exit_code\":0"),
+              std::string::npos)
+        << p.appended;
+}
+
+TEST_F(ConsoleInProcess, IdentifySendsNothingToABootLoaderNorWhereDsrCannotBeRead) {
+    SimPlatform boot(sim::DeviceConfig(), folder.dir());
+    EXPECT_EQ(Identify(boot, "COM3", out, err), console::kExitSuccess);
+    EXPECT_EQ(boot.device.log().received(), "");
+    EXPECT_EQ(boot.device.stats().sessions, 0);
+
+    SimPlatform unreadable(ApplicationFirmware({"status:fail"}), folder.dir());
+    EXPECT_EQ(Identify(unreadable, "COM3", out, err), console::kExitSuccess);
+    EXPECT_EQ(unreadable.device.log().received(), "");
+    EXPECT_EQ(Contents(out),
+              "COM3: DSR off: a boot loader, or a cable without DSR; not asked.\n"
+              "COM3: the modem status of this line cannot be read (no DSR): not asked.\n");
+}
+
+TEST_F(ConsoleInProcess, IdentifyTellsASilentOrStrangeAnswerAndAPortThatDoesNotOpen) {
+    SimPlatform silent(ApplicationFirmware({"identity:none"}), folder.dir());
+    EXPECT_EQ(Identify(silent, "COM3", out, err), console::kExitSuccess);
+    SimPlatform strange(ApplicationFirmware({"identity:reply=\\rKYST-SM-01,654321"}), folder.dir());
+    EXPECT_EQ(Identify(strange, "COM3", out, err), console::kExitSuccess);
+    EXPECT_EQ(Contents(out), "COM3: DSR on, but nothing answered \"<V\" within 2 s.\n"
+                             "COM3: DSR on, but the answer to \"<V\" is no Keystrand SM "
+                             "identity: \"\\rKYST-SM-01,654321\".\n");
+    EXPECT_NE(strange.appended.find("\"device_serial\":null"), std::string::npos);
+
+    SimPlatform absent(ApplicationFirmware(), folder.dir());
+    EXPECT_EQ(Identify(absent, "COM7", out, err), console::kExitPort);
+    EXPECT_EQ(Contents(err).rfind("COM7: cannot be opened: ", 0), 0u) << Contents(err);
+    EXPECT_NE(absent.appended.find("\"outcome\":\"identified\""), std::string::npos);
+    EXPECT_NE(absent.appended.find("\"exit_code\":4"), std::string::npos);
 }
 
 } // namespace

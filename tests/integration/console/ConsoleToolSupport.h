@@ -34,6 +34,26 @@ inline const char* const kNoModemStatus =
     "The modem status of this line cannot be read (no DSR): the "
     "boot loader is assumed to be running.\n";
 
+// The lines of a text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// The value of a field of a --report record as it stands in the JSON: a quoted string, a
+// number or null.
+inline std::string Field(const std::string& record, const std::string& name) {
+    std::smatch m;
+    const std::regex field("\"" + name + "\":(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}]*)");
+    return std::regex_search(record, m, field) ? m[1].str() : "<missing>";
+}
+
 // The built program, beside this test's build folder.
 inline std::string UpdaterPath() {
     const std::string sim = simtool::ToolPath(); // <build>/tests/../tools/keystrand-sim/...

@@ -19,26 +19,10 @@
 namespace {
 
 using consoletest::ConsoleTool;
+using consoletest::Field;
 using consoletest::HexFile;
+using consoletest::Lines;
 using consoletest::ReadWholeFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
-
-// The value of a field as it stands in the JSON: a quoted string, a number or null.
-std::string Field(const std::string& record, const std::string& name) {
-    std::smatch m;
-    const std::regex field("\"" + name + "\":(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}]*)");
-    return std::regex_search(record, m, field) ? m[1].str() : "<missing>";
-}
 
 std::string Sha256Of(const std::string& path) {
     std::string digest;

@@ -37,8 +37,8 @@ inline bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-// The built tool, found beside this test's build folder.
-inline std::string ToolPath() {
+// A built tool, found beside this test's build folder: "tools/keystrand-sim/keystrand-sim".
+inline std::string BuiltTool(const std::string& below) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n <= 0) {
@@ -47,7 +47,16 @@ inline std::string ToolPath() {
     self[n] = '\0';
     std::string dir(self);
     dir = dir.substr(0, dir.rfind('/'));
-    return dir + "/../tools/keystrand-sim/keystrand-sim";
+    return dir + "/../" + below;
+}
+
+inline std::string ToolPath() {
+    return BuiltTool("tools/keystrand-sim/keystrand-sim");
+}
+
+// keystrand-modem-lines, in the build's bin/ with its libraries in the build's lib/.
+inline std::string ModemLinesPath() {
+    return BuiltTool("tools/modem-lines/bin/keystrand-modem-lines");
 }
 
 // Polls until the condition holds or the limit passes; true when it held.
@@ -216,6 +225,19 @@ private:
     int m_fd = -1;
     bool m_hungUp = false;
 };
+
+// True when the text holds each of the parts, one after the other in that order.
+inline bool InOrder(const std::string& text, const std::vector<std::string>& parts) {
+    std::string::size_type at = 0;
+    for (const std::string& part : parts) {
+        at = text.find(part, at);
+        if (at == std::string::npos) {
+            return false;
+        }
+        at += part.size();
+    }
+    return true;
+}
 
 // key=value lines of the tool's status file.
 inline std::string StatusValue(const std::string& statusPath, const std::string& key) {

@@ -99,4 +99,27 @@ TEST(ApplicationFirmwareAfterUpdate, StartsAgainAfterTheAtSignWhenConfigured) {
     EXPECT_EQ(bench.program.take(18), "\rKYST-SM-00,123456");
 }
 
+TEST(ApplicationFirmwareLine, PacedAtTheLinesSpeedTheIdentityTakesItsTimeAt9600) {
+    sim::DeviceConfig config = Application();
+    config.paceAtLineSpeed = true;
+    Bench bench(config);
+    ASSERT_TRUE(bench.program.open(kPort, 9600));
+    bench.program.write("<V");
+    // Two characters in, eighteen out, 1042 us each: the reply is whole at 20.84 ms.
+    bench.clock.advance(20);
+    EXPECT_EQ(bench.program.waiting(), 17u);
+    bench.clock.advance(1);
+    EXPECT_EQ(bench.program.drain(), "\rKYST-SM-00,123456");
+
+    bench.program.write("<W");
+    EXPECT_GE(bench.program.waitDsrOff(), 20);
+    ASSERT_TRUE(bench.program.configure(115200));
+    bench.program.write(sim::kIdentificationRequest);
+    // At 115200 the request and the greeting take 27 characters of 87 us: 2.35 ms.
+    bench.clock.advance(2);
+    EXPECT_LT(bench.program.waiting(), 15u);
+    bench.clock.advance(1);
+    EXPECT_EQ(bench.program.drain(), kGreeting);
+}
+
 } // namespace

@@ -1,0 +1,17 @@
+// The --report file: one record appended per device, whatever the job (an update, --identify).
+#pragma once
+#include <string>
+
+#include "console/os/Platform.h"
+#include "console/words/Record.h"
+
+namespace console {
+
+// A record with what every record of this program on this machine holds: host, tool version.
+UpdateRecord RecordOnThisMachine(Platform& platform);
+
+// Appends the port's record to the report file; false, told on err, when it cannot.
+bool AppendRecord(Platform& platform, const std::string& reportPath, const std::string& port,
+                  const UpdateRecord& record, const Stream& err);
+
+} // namespace console
