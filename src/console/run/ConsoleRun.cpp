@@ -31,8 +31,12 @@ int RunUpdate(const Options& options, Platform& platform, const Stream& out, con
         view = std::make_unique<LineView>(out.file, platform.clock());
     }
     UpdateRun run(platform, *view, port);
-    if (!options.trace.empty() && !StartTrace(run, options.trace, err)) {
-        return kExitUsage;
+    if (!options.trace.empty()) {
+        const std::string problem = StartTrace(run, options.trace);
+        if (!problem.empty()) {
+            std::fprintf(err.file, "%s\n", problem.c_str());
+            return kExitUsage;
+        }
     }
     RunResult result;
     if (job.refused) {
