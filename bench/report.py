@@ -3,7 +3,8 @@
 files of the plots (sizes.dat and several-plot.dat in the results folder).
 
     report.py RESULTS FLAVOUR REPEATS          the whole page
-    report.py --several-into DOC RESULTS       only the section on several devices, put into DOC"""
+    report.py --several-into DOC RESULTS       only the section on several devices, put into DOC
+    report.py --station-idle-into DOC RESULTS  only the section on the idle station, put into DOC"""
 import os
 import re
 import statistics
@@ -98,6 +99,52 @@ def several_section(folder):
                 devices, float(median), float(fastest), float(slowest), ratio, float(cpu), share))
     text += ["", SEVERAL_ANALYSIS, "![several devices](several-devices.png)", ""]
     return "\n".join(text)
+
+
+STATION_HEADING = "## 8. The station, idle"
+
+
+def station_section(folder):
+    """The section on keystrand-update --watch with nothing plugged in, from station-idle.dat."""
+    path = os.path.join(folder, "station-idle.dat")
+    if not os.path.exists(path):
+        return ""
+    what = {"made-up": "a made-up, empty `/dev`",
+            "machine": "this machine's `/dev`, with a `--port-filter` that no port passes"}
+    text = [STATION_HEADING, "",
+            "`keystrand-update --watch` (Release build) with nothing plugged in, measured over a"
+            " window after it has settled in (`bench/station_idle.py`): the process's user and"
+            " system time from `/proc/PID/stat` (in ticks of 10 ms), the main thread's time on a"
+            " core from `/proc/PID/schedstat` (in nanoseconds), and its wake-ups (voluntary context"
+            " switches). Goal: at most 1 % of one core.", "",
+            "| watching | seconds | CPU seconds | on a core | share of one core | wake-ups per second |",
+            "|---|---|---|---|---|---|"]
+    for line in open(path):
+        name, wall, cpu, on_core, woken = line.split()
+        wall, cpu, on_core = float(wall), float(cpu), float(on_core)
+        text.append("| %s | %.1f | %.2f | %.4f s | %.3f %% | %.1f |" % (
+            what.get(name, name), wall, cpu, on_core, 100.0 * max(cpu, on_core) / wall,
+            int(woken) / wall))
+    text += ["", "The station sleeps in `poll(2)` on one inotify descriptor (the tty folder, `serial/`"
+             " and `serial/by-id`); it wakes when one of them changes, and twice a second to redraw"
+             " its totals and to see a stop that reached another thread. The share of one core is"
+             " the larger of the two measures.", ""]
+    return "\n".join(text)
+
+
+def splice(doc, heading, section, before):
+    """Puts a section into an existing docs/performance.md in place of its old one, else before
+    the heading given."""
+    old = open(doc).read()
+    start = old.find(heading)
+    if start < 0:
+        start = old.find(before)
+        start = len(old) if start < 0 else start + 1
+        end = start
+    else:
+        end = old.find("\n## ", start + 1)
+        end = len(old) if end < 0 else end + 1
+    open(doc, "w").write(old[:start] + section + "\n" + old[end:])
 
 
 def splice_several(folder, doc):
@@ -214,6 +261,10 @@ def main():
     if sys.argv[1] == "--several-into":
         splice_several(sys.argv[3], sys.argv[2])
         return 0
+    if sys.argv[1] == "--station-idle-into":
+        splice(sys.argv[2], STATION_HEADING, station_section(sys.argv[3]),
+               "\n## Transfer time against image size")
+        return 0
     folder, flavour, repeats = sys.argv[1], sys.argv[2], sys.argv[3]
     baseline = sys.argv[4] if len(sys.argv) > 4 else ""
     host = open(os.path.join(folder, "host.txt")).read()
@@ -279,6 +330,9 @@ def main():
     if section:
         print(section)
     lines_section()
+    section = station_section(folder)
+    if section:
+        print("\n" + section)
     print("\n## Transfer time against image size\n")
     print("![transfer time](transfer-time.png)\n")
     print("| KiB | program unpaced s | reference s | program paced s | line limit s |\n|---|---|---|---|---|")
