@@ -149,17 +149,7 @@ def splice(doc, heading, section, before):
 
 def splice_several(folder, doc):
     """Puts the section into an existing docs/performance.md in place of its old one."""
-    old = open(doc).read()
-    section = several_section(folder)
-    start = old.find(SEVERAL_HEADING)
-    if start < 0:
-        start = old.find("\n## Transfer time against image size")
-        start = len(old) if start < 0 else start + 1
-        end = start
-    else:
-        end = old.find("\n## ", start + 1)
-        end = len(old) if end < 0 else end + 1
-    open(doc, "w").write(old[:start] + section + "\n" + old[end:])
+    splice(doc, SEVERAL_HEADING, several_section(folder), "\n## Transfer time against image size")
 
 
 def runs(folder, name):

@@ -12,10 +12,11 @@ into the results folder: one line per run: name, seconds, CPU seconds (stat), CP
 """
 import argparse
 import os
-import signal
 import subprocess
 import sys
 import time
+
+from several_devices import stop_device
 
 
 def cpu_ticks(pid):
@@ -60,12 +61,7 @@ def measure(updater, package, work, name, dev_dir, extra, seconds):
         woken = wakeups(proc.pid) - woken
         wall = time.monotonic() - start
     finally:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+        stop_device(proc)
     if proc.returncode != 0:
         raise RuntimeError("%s: exit code %d, see %s" % (name, proc.returncode, output))
     with open(output) as f:

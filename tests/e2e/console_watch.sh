@@ -10,12 +10,9 @@ e2e_require_wine
 e2e_prefix_use
 e2e_wine_start # no COM port in the map: nothing plugged in
 
-package="$E2E_ARTIFACTS/package"
-mkdir -p "$package"
-printf '2.10\r\nfw.hex\r\n' >"$package/Keystrand_SM.txt"
-python3 "$E2E_LIB_DIR/../../tools/make_sample_hex.py" --size 2048 --output "$package/fw.hex"
-exe="$E2E_BUILD_DIR/src/console/keystrand-update.exe"
-[ -f "$exe" ] || e2e_fail "no console program at $exe"
+e2e_console_package 2048
+package="$E2E_PACKAGE"
+exe="$E2E_CONSOLE_EXE"
 records="$WINEPREFIX/drive_c/records.jsonl"
 rm -f "$records"
 

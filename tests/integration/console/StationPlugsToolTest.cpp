@@ -1,12 +1,13 @@
 // A day's shift in a minute: keystrand-update --watch while simulated devices are plugged in and
 // pulled out 200 times, ten at a time: healthy ones, ones that refuse a row, ones pulled out in
-// the middle of their update, and names that get a second device within their settling time.
+// the middle of their update, and names that get a second device within their settling time
+// (the station held still between the two, so that no slowness of this machine can let the
+// first settle; that the station gives a plug it saw go its moment is PortPlugs' unit test).
 // Every plug has exactly one record with its own outcome, no device is opened twice for one
 // plug, and the station's descriptors, threads and memory are where they were after the first
 // batches.
 #include <cstdio>
 #include <map>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,9 @@
 
 namespace {
 
-using consoletest::ConsoleTool;
 using consoletest::HexFile;
+using consoletest::RecordField;
+using consoletest::SplitLines;
 using simtool::Child;
 using simtool::ReadWholeFile;
 using simtool::StatusValue;
@@ -25,24 +27,8 @@ constexpr auto kLimit = std::chrono::seconds(30);
 constexpr int kBatches = 20;
 constexpr int kNames = 10; // ports plugged at once in each batch
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string TextField(const std::string& record, const std::string& name) {
-    const std::string key = "\"" + name + "\":\"";
-    const std::string::size_type at = record.find(key);
-    if (at == std::string::npos) {
-        return std::string();
-    }
-    const std::string::size_type from = at + key.size();
-    return record.substr(from, record.find('"', from) - from);
+std::string Unquoted(const std::string& value) {
+    return value.size() >= 2 && value.front() == '"' ? value.substr(1, value.size() - 2) : value;
 }
 
 // What /proc tells of the station's process.
@@ -59,7 +45,7 @@ Footprint FootprintOf(pid_t pid) {
         (void)entry;
         f.descriptors++;
     }
-    for (const std::string& line : Lines(ReadWholeFile(proc + "/status"))) {
+    for (const std::string& line : SplitLines(ReadWholeFile(proc + "/status"))) {
         if (line.rfind("Threads:", 0) == 0) {
             f.threads = std::stoi(line.substr(8));
         } else if (line.rfind("VmRSS:", 0) == 0) {
@@ -69,16 +55,13 @@ Footprint FootprintOf(pid_t pid) {
     return f;
 }
 
-class StationPlugs : public ConsoleTool {
+class StationPlugs : public consoletest::StationTool {
 protected:
     void SetUp() override {
-        ConsoleTool::SetUp();
-        ::mkdir(dir.path("sys").c_str(), 0755);
+        StationTool::SetUp();
+        setUpStation("300");
         ::mkdir(dir.path("pool").c_str(), 0755);
-        ::setenv("KEYSTRAND_UPDATE_SYS_DIR", dir.path("sys").c_str(), 1);
-        ::setenv("KEYSTRAND_UPDATE_SETTLE_MS", "300", 1);
     }
-    void TearDown() override { ::unsetenv("KEYSTRAND_UPDATE_SETTLE_MS"); }
 
     // A device that stays powered all along, plugged in at a port by linking the port to its
     // terminal: pool/NAME is its own link, pts the terminal.
@@ -107,8 +90,6 @@ protected:
     void unplugAt(int port) {
         ASSERT_EQ(::unlink(dir.path("dev/ttyUSB" + std::to_string(port)).c_str()), 0);
     }
-    std::vector<std::string> records() const { return Lines(ReadWholeFile(report())); }
-    std::string report() const { return dir.path("records.jsonl"); }
 };
 
 TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLeftBehind) {
@@ -119,7 +100,7 @@ TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLef
         startPooled(pool[i], "sim" + std::to_string(i), i >= 10);
     }
     Child station;
-    ASSERT_TRUE(start(station, {"--package", pkg(), "--watch", "--report", report()}));
+    ASSERT_TRUE(start(station, {"--package", pkg(), "--watch", "--report", report}));
     ASSERT_TRUE(WaitFor(
         [&] { return ReadWholeFile(dir.path("update.out")).find("Watching") != std::string::npos; },
         kLimit));
@@ -145,12 +126,15 @@ TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLef
         plugAt(7, pool[faulty].pts);
         expectedOpens[faulty] = 1;
         outcomeOf[pool[faulty].pts] = "transfer";
-        // Port 8: one device, then at once another in its place, within the settling time.
+        // Port 8: one device, then at once another in its place, well within the settling time:
+        // the station is held still meanwhile, so that however slow this machine is, the first
+        // is gone before the station could have given it its moment.
         const std::size_t first = 8 + static_cast<std::size_t>(batch % 2);
         const std::size_t second = 8 + static_cast<std::size_t>((batch + 1) % 2);
+        station.signal(SIGSTOP);
         plugAt(8, pool[first].pts);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
         plugAt(8, pool[second].pts);
+        station.signal(SIGCONT);
         expectedOpens[second] = 1;
         outcomeOf[pool[second].pts] = "updated";
         replaced++;
@@ -180,8 +164,8 @@ TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLef
         const std::vector<std::string> all = records();
         ASSERT_EQ(all.size(), static_cast<std::size_t>(plugs)) << "batch " << batch;
         for (std::size_t r = all.size() - kNames; r < all.size(); ++r) {
-            const std::string device = TextField(all[r], "device");
-            const std::string outcome = TextField(all[r], "outcome");
+            const std::string device = Unquoted(RecordField(all[r], "device"));
+            const std::string outcome = Unquoted(RecordField(all[r], "outcome"));
             ASSERT_EQ(outcomeOf.count(device), 1u) << "batch " << batch << ": " << all[r];
             if (outcomeOf[device] == "not updated") {
                 EXPECT_NE(outcome, "updated") << all[r];

@@ -4,7 +4,6 @@
 // an update, a port another program holds, a trace per update, and the live lines.
 #include <algorithm>
 #include <fcntl.h>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,9 @@
 
 namespace {
 
-using consoletest::ConsoleTool;
 using consoletest::HexFile;
+using consoletest::RecordField;
+using consoletest::SplitLines;
 using consoletest::TerminalRun;
 using simtool::Child;
 using simtool::ReadWholeFile;
@@ -23,45 +23,13 @@ using simtool::WaitFor;
 // Every wait for the station ends here: generous for a loaded machine, never met when it works.
 constexpr auto kLimit = std::chrono::seconds(30);
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// A field of a record, as it stands in its JSON text: "\"updated\"", "null".
-std::string Field(const std::string& record, const std::string& name) {
-    const std::string key = "\"" + name + "\":";
-    const std::string::size_type at = record.find(key);
-    if (at == std::string::npos) {
-        return "(none)";
-    }
-    const std::string::size_type from = at + key.size();
-    std::string::size_type end = from;
-    if (record[from] == '"') {
-        end = record.find('"', from + 1) + 1;
-    } else {
-        end = record.find_first_of(",}", from);
-    }
-    return record.substr(from, end - from);
-}
-
-class Station : public ConsoleTool {
+class Station : public consoletest::StationTool {
 protected:
     void SetUp() override {
-        ConsoleTool::SetUp();
-        ::mkdir(dir.path("sys").c_str(), 0755);
+        StationTool::SetUp();
+        setUpStation("200");
         ::mkdir(dir.path("devices").c_str(), 0755);
-        // What the machine's own /sys says of its ttys never reaches these tests.
-        ::setenv("KEYSTRAND_UPDATE_SYS_DIR", dir.path("sys").c_str(), 1);
-        ::setenv("KEYSTRAND_UPDATE_SETTLE_MS", "200", 1);
-        report = dir.path("records.jsonl");
     }
-    void TearDown() override { ::unsetenv("KEYSTRAND_UPDATE_SETTLE_MS"); }
 
     // A device plugged in at dev/NAME; its image, status and output kept apart from dev/.
     void plug(Device& d, const std::string& name, std::vector<std::string> extra = {}) {
@@ -78,7 +46,6 @@ protected:
                           std::string::npos;
                });
     }
-    std::vector<std::string> records() const { return Lines(ReadWholeFile(report)); }
     bool waitForRecords(std::size_t count) {
         return WaitFor([&] { return records().size() >= count; }, kLimit);
     }
@@ -87,8 +54,6 @@ protected:
         program.signal(signal);
         return finish(program, kLimit);
     }
-
-    std::string report;
 };
 
 TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPluggedAnew) {
@@ -101,8 +66,8 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(first, "ttyUSB0");
     ASSERT_TRUE(waitForRecords(1)) << ReadWholeFile(dir.path("update.out"));
     std::vector<std::string> r = records();
-    EXPECT_EQ(Field(r[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
-    EXPECT_EQ(Field(r[0], "outcome"), "\"updated\"");
+    EXPECT_EQ(RecordField(r[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(RecordField(r[0], "outcome"), "\"updated\"");
     ASSERT_TRUE(WaitFor([&] { return StatusValue(first.status, "file_completes") == "1"; }));
     expectImageEqualsFile(first);
 
@@ -110,9 +75,9 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(second, "ttyUSB1", {"--fault", "row=3:reject"});
     ASSERT_TRUE(waitForRecords(2));
     r = records();
-    EXPECT_EQ(Field(r[1], "port"), "\"" + dir.path("dev/ttyUSB1") + "\"");
-    EXPECT_EQ(Field(r[1], "outcome"), "\"transfer\"");
-    EXPECT_EQ(Field(r[1], "exit_code"), "6");
+    EXPECT_EQ(RecordField(r[1], "port"), "\"" + dir.path("dev/ttyUSB1") + "\"");
+    EXPECT_EQ(RecordField(r[1], "outcome"), "\"transfer\"");
+    EXPECT_EQ(RecordField(r[1], "exit_code"), "6");
 
     // Both stay plugged: well past their settling time, neither is opened again.
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -126,8 +91,8 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(again, "ttyUSB0");
     ASSERT_TRUE(waitForRecords(3));
     r = records();
-    EXPECT_EQ(Field(r[2], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
-    EXPECT_EQ(Field(r[2], "outcome"), "\"updated\"");
+    EXPECT_EQ(RecordField(r[2], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(RecordField(r[2], "outcome"), "\"updated\"");
 
     EXPECT_EQ(stopStation(station), 6) << out << err;
     EXPECT_EQ(records().size(), 3u);
@@ -141,7 +106,7 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
               std::string::npos)
         << out;
     // Every line of a port begins with it.
-    for (const std::string& line : Lines(out + err)) {
+    for (const std::string& line : SplitLines(out + err)) {
         if (line.find(": ") != std::string::npos && line.rfind(dir.path("dev/"), 0) != 0 &&
             line.rfind("Firmware version", 0) != 0 && line.rfind("Watching", 0) != 0) {
             ADD_FAILURE() << "a line without its port: " << line;
@@ -190,7 +155,7 @@ TEST_F(Station, OnlyThePortsThatPassAFilterAreListedChosenOrWatched) {
     Child station;
     ASSERT_TRUE(startStation(station, {"--port-filter", "vid=0403,pid=6001"}));
     ASSERT_TRUE(waitForRecords(1));
-    EXPECT_EQ(Field(records()[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(RecordField(records()[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(stopStation(station, SIGTERM), 0) << out << err;
     EXPECT_EQ(records().size(), 1u);
@@ -215,7 +180,7 @@ TEST_F(Station, AStopDuringAnUpdateStopsItSaysWhereItStoodAndRecordsIt) {
         kLimit));
     EXPECT_EQ(stopStation(station, SIGTERM), 143) << out << err;
     ASSERT_EQ(records().size(), 1u);
-    EXPECT_EQ(Field(records()[0], "outcome"), "\"stopped\"");
+    EXPECT_EQ(RecordField(records()[0], "outcome"), "\"stopped\"");
     EXPECT_NE(err.find(dir.path("dev/ttyACM0") + ": Stopped by SIGTERM "), std::string::npos)
         << err;
     EXPECT_NE(out.find("0 of 1 device updated; exit code 143."), std::string::npos) << out;
@@ -231,7 +196,7 @@ TEST_F(Station, APortThatCannotBeOpenedIsToldOnceAndTriedAgainOnlyWhenPluggedAne
     Child station;
     ASSERT_TRUE(startStation(station, {"--trace", dir.path("traces")}));
     ASSERT_TRUE(waitForRecords(1));
-    EXPECT_EQ(Field(records()[0], "outcome"), "\"port\"");
+    EXPECT_EQ(RecordField(records()[0], "outcome"), "\"port\"");
     ::close(other);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(records().size(), 1u) << "not tried again while it stays plugged";
@@ -241,7 +206,7 @@ TEST_F(Station, APortThatCannotBeOpenedIsToldOnceAndTriedAgainOnlyWhenPluggedAne
     Device again;
     plug(again, "ttyUSB3");
     ASSERT_TRUE(waitForRecords(2));
-    EXPECT_EQ(Field(records()[1], "outcome"), "\"updated\"");
+    EXPECT_EQ(RecordField(records()[1], "outcome"), "\"updated\"");
     EXPECT_EQ(stopStation(station), 4) << out << err;
     EXPECT_NE(err.find(dir.path("dev/ttyUSB3") + ": "), std::string::npos) << err;
     EXPECT_NE(err.find("held open by"), std::string::npos) << err;
