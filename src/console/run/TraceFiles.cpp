@@ -38,7 +38,18 @@ bool MakeTraceFolder(const std::string& path) {
 #else
     const int made = ::mkdir(path.c_str(), 0777);
 #endif
-    return made == 0 || errno == EEXIST;
+    if (made == 0) {
+        return true;
+    }
+    if (errno != EEXIST) {
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR; // a file of that name: no trace can go into it
+        return false;
+    }
+    return true;
 }
 
 std::vector<std::string> TraceNames(const std::string& folderPrefix,

@@ -7,7 +7,8 @@
 
 namespace console {
 
-// The trace folder, made when missing; false (with errno) when it cannot be.
+// The trace folder, made when missing; false (with errno) when it cannot be, or when a file that
+// is no folder has its name.
 bool MakeTraceFolder(const std::string& path);
 
 // The trace file of each port, in the folder: trace-<the port's last name part>.log, a number

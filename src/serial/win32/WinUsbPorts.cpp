@@ -45,6 +45,9 @@ std::string InstanceIdOf(DEVINST instance) {
 } // namespace
 
 void AddUsbFacts(std::vector<PortInfo>* ports) {
+    if (ports->empty()) {
+        return; // nothing to ask the device manager about
+    }
     const HDEVINFO set = ::SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
         return;

@@ -1,5 +1,6 @@
 // The station's pieces one by one: its options, its plan plug by plug, its lines on a terminal
 // and in a pipe (the bell, the colour, the totals), its trace names and its table.
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,12 @@ TEST(StationTraces, EachUpdatesTraceIsNamedByItsPortAndTimeAndNeverWrittenOver) 
               dir.path("trace-usb_x-20261207-164030-2.log"));
     EXPECT_EQ(console::DatedTraceName(dir.dir(), "COM17", when),
               dir.path("trace-COM17-20261207-164030.log"));
+    // The folder: made when missing, taken when there, refused when a file has its name.
+    EXPECT_TRUE(console::MakeTraceFolder(dir.path("traces")));
+    EXPECT_TRUE(console::MakeTraceFolder(dir.path("traces")));
+    errno = 0;
+    EXPECT_FALSE(console::MakeTraceFolder(dir.path("trace-usb_x-20261207-164030.log")));
+    EXPECT_EQ(errno, ENOTDIR);
 }
 
 } // namespace
