@@ -84,8 +84,11 @@ std::size_t PortBoard::add(const std::string& name) {
 void PortBoard::waiting(std::size_t port) {
     std::lock_guard<std::mutex> lock(m_mutex);
     PortState& p = m_ports.at(port);
-    p.shown = true;
-    p.waiting = true;
+    PortState fresh; // the last update's end belongs to the plug before
+    fresh.name = p.name;
+    fresh.run = p.run;
+    fresh.waiting = true;
+    p = fresh;
 }
 
 void PortBoard::begin(std::size_t port) {

@@ -66,7 +66,8 @@ public:
     // A new port's line, hidden until it is plugged in;
     // returns its number.
     std::size_t add(const std::string& name);
-    // The port was plugged in: shown, waiting for its update.
+    // The port was plugged in: shown, waiting for its update; what an earlier plug's update
+    // showed is gone.
     void waiting(std::size_t port);
     // A new update on the port's line: its state begins anew.
     void begin(std::size_t port);

@@ -369,8 +369,8 @@ TEST_F(SeveralPorts, WhatCanBeToldBeforeAnyPortIsTouchedStopsThemAll) {
     std::vector<std::string> traced = both;
     traced.insert(traced.end(), {"--trace", dir.path("trace-file")});
     EXPECT_EQ(run(traced), 2);
-    EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
-                       dir.path("trace-file/trace-line1.log") + "\": Not a directory\n");
+    EXPECT_EQ(err, "keystrand-update: cannot make the trace folder \"" + dir.path("trace-file") +
+                       "\": Not a directory\n");
 
     EXPECT_EQ(run({"--package", pkg(), "--all-ports"}), 4);
     EXPECT_EQ(err, "keystrand-update: No serial port found (see --list-ports).\n");

@@ -196,6 +196,16 @@ TEST(StationScreen, OnATerminalOnlyThePortsPresentAreDrawnWithTheTotalsAndABellP
                     "Since 16:40: 0 updated                 \n"
                     "Note: looking every 500 ms.            \n")
         << shown;
+
+    // Plugged in anew: waiting again, the last plug's outcome gone from its line.
+    board.waiting(a);
+    screen.show(board.take());
+    const std::string again = Contents(out);
+    EXPECT_EQ(again.substr(again.rfind("\x1b[3A")), "\x1b[3A\r"
+                                                    "COM1  waiting      plugged in          \n"
+                                                    "Since 16:40: 0 updated                 \n"
+                                                    "Note: looking every 500 ms.            \n")
+        << again;
     std::fclose(out);
     std::fclose(err);
 }
