@@ -193,8 +193,12 @@ TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLef
     EXPECT_EQ(end.descriptors, warm.descriptors);
     EXPECT_EQ(end.threads, 1);
     EXPECT_EQ(warm.threads, 1);
-    // 170 more updates: their rows of the final table are all that may stay.
+#ifndef __SANITIZE_ADDRESS__
+    // 170 more updates: their rows of the final table are all that may stay. (Under
+    // AddressSanitizer the memory grows by design, its quarantine holding what was freed; its
+    // leak check at the station's end finds what a station loses instead.)
     EXPECT_LT(end.rssKiB - warm.rssKiB, 1024) << warm.rssKiB << " KiB then " << end.rssKiB;
+#endif
 
     station.signal(SIGTERM);
     const int code = finish(station, kLimit);
