@@ -5,7 +5,8 @@ files of the plots (sizes.dat and several-plot.dat in the results folder).
     report.py RESULTS FLAVOUR REPEATS          the whole page
     report.py --several-into DOC RESULTS       only the section on several devices, put into DOC
     report.py --road-into DOC RESULTS          only the section on the application road, put
-                                               into DOC"""
+                                               into DOC
+    report.py --station-idle-into DOC RESULTS  only the section on the idle station, put into DOC"""
 import os
 import re
 import statistics
@@ -183,6 +184,35 @@ def several_section(folder):
     return "\n".join(text)
 
 
+STATION_HEADING = "## 8. The station, idle"
+
+
+def station_section(folder):
+    """The section on keystrand-update --watch with nothing plugged in, from station-idle.dat."""
+    path = os.path.join(folder, "station-idle.dat")
+    if not os.path.exists(path):
+        return ""
+    what = {"made-up": "a made-up, empty `/dev`",
+            "machine": "this machine's `/dev`, with a `--port-filter` that no port passes"}
+    text = [STATION_HEADING, "",
+            "`keystrand-update --watch` (Release build) with nothing plugged in, measured over a"
+            " window after it has settled in (`bench/station_idle.py`): the process's user and"
+            " system time from `/proc/PID/stat` (in ticks of 10 ms), the main thread's time on a"
+            " core from `/proc/PID/schedstat` (in nanoseconds), and its wake-ups (voluntary context"
+            " switches). Goal: at most 1 % of one core.", "",
+            "| watching | seconds | CPU seconds | on a core | share of one core | wake-ups per second |",
+            "|---|---|---|---|---|---|"]
+    for line in open(path):
+        name, wall, cpu, on_core, woken = line.split()
+        wall, cpu, on_core = float(wall), float(cpu), float(on_core)
+        text.append("| %s | %.1f | %.2f | %.4f s | %.3f %% | %.1f |" % (
+            what.get(name, name), wall, cpu, on_core, 100.0 * max(cpu, on_core) / wall,
+            int(woken) / wall))
+    text += ["", "The station sleeps in `poll(2)` on one inotify descriptor (the tty folder, `serial/`"
+             " and `serial/by-id`); it wakes when one of them changes, and twice a second to redraw"
+             " its totals and to see a stop that reached another thread. The share of one core is"
+             " the larger of the two measures.", ""]
+    return "\n".join(text)
 
 
 def runs(folder, name):
@@ -289,6 +319,10 @@ def main():
         splice_section(sys.argv[3], sys.argv[2], ROAD_HEADING, road_section(sys.argv[3]),
                        SEVERAL_HEADING)
         return 0
+    if sys.argv[1] == "--station-idle-into":
+        splice_section(sys.argv[3], sys.argv[2], STATION_HEADING, station_section(sys.argv[3]),
+                       "## Transfer time against image size")
+        return 0
     folder, flavour, repeats = sys.argv[1], sys.argv[2], sys.argv[3]
     baseline = sys.argv[4] if len(sys.argv) > 4 else ""
     host = open(os.path.join(folder, "host.txt")).read()
@@ -357,6 +391,9 @@ def main():
     if section:
         print(section)
     lines_section()
+    section = station_section(folder)
+    if section:
+        print("\n" + section)
     print("\n## Transfer time against image size\n")
     print("![transfer time](transfer-time.png)\n")
     print("| KiB | program unpaced s | reference s | program paced s | line limit s |\n|---|---|---|---|---|")

@@ -11,6 +11,15 @@ struct PortInfo {
                              // link); empty when none
     std::string description; // what the system says of the device: "FTDI FT232R USB UART
                              // (0403:6001), serial A7XK3", "\Device\VCP0"; empty when nothing
+    // The USB device behind the port, where the system tells: its vendor and product ids as
+    // four lower-case hex digits ("0403", "6001") and its serial number; empty when not known.
+    std::string vendorId;
+    std::string productId;
+    std::string serialNumber;
+    // What tells this plug of the device from the next one under the same name: it changes
+    // when the port goes and comes back between two listings (Linux: the files' inode numbers).
+    // Empty where the system cannot tell.
+    std::string instance;
 };
 
 } // namespace serial

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/SystemError.h"
 #include "serial/Line.h"
 #include "serial/PortInfo.h"
+#include "serial/PortWatch.h"
 
 namespace serial {
 
@@ -33,6 +35,9 @@ public:
     // What the user can do about a port that did not open: the group to join, the program that
     // holds it, where to look; empty when there is nothing to add.
     virtual std::string openAdvice(const std::string& name, const base::SystemError& error) = 0;
+    // Being told when ports may have come or gone, from now on; where the system cannot tell,
+    // a look every so often on the clock.
+    virtual std::unique_ptr<PortWatch> watch(base::Clock& clock) = 0;
 };
 
 } // namespace serial

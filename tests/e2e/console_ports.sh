@@ -23,12 +23,9 @@ for i in 0 1 2 3; do
 done
 e2e_guard_real_ports
 
-package="$E2E_ARTIFACTS/package"
-mkdir -p "$package"
-printf '2.10\r\nfw.hex\r\n' >"$package/Keystrand_SM.txt"
-python3 "$E2E_LIB_DIR/../../tools/make_sample_hex.py" --size 4096 --output "$package/fw.hex"
-exe="$E2E_BUILD_DIR/src/console/keystrand-update.exe"
-[ -f "$exe" ] || e2e_fail "no console program at $exe"
+e2e_console_package 4096
+package="$E2E_PACKAGE"
+exe="$E2E_CONSOLE_EXE"
 
 remembered() { timeout 60 "$E2E_WINE" "$exe" --list-ports | tr -d '\r' | grep '^Remembered port'; }
 before="$(remembered)"

@@ -599,6 +599,18 @@ e2e_guard_real_ports() {
     done
 }
 
+# e2e_console_package SIZE: a firmware package of SIZE bytes of data in the artefacts folder
+# (E2E_PACKAGE: Keystrand_SM.txt naming fw.hex), and the console program of the build
+# (E2E_CONSOLE_EXE).
+e2e_console_package() {
+    E2E_PACKAGE="$E2E_ARTIFACTS/package"
+    mkdir -p "$E2E_PACKAGE"
+    printf '2.10\r\nfw.hex\r\n' >"$E2E_PACKAGE/Keystrand_SM.txt"
+    python3 "$E2E_LIB_DIR/../../tools/make_sample_hex.py" --size "$1" --output "$E2E_PACKAGE/fw.hex"
+    E2E_CONSOLE_EXE="$E2E_BUILD_DIR/src/console/keystrand-update.exe"
+    [ -f "$E2E_CONSOLE_EXE" ] || e2e_fail "no console program at $E2E_CONSOLE_EXE"
+}
+
 # The test driver, with its console's CR LF line ends made plain.
 e2e_driver() {
     timeout 120 "$E2E_WINE" "$E2E_DRIVER" "$@" | tr -d '\r'

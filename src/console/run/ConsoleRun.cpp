@@ -9,6 +9,7 @@
 #include "console/run/Package.h"
 #include "console/run/PortChoice.h"
 #include "console/run/SeveralPorts.h"
+#include "console/run/Station.h"
 #include "console/run/UpdateJob.h"
 #include "console/run/UpdateRun.h"
 #include "console/view/RunView.h"
@@ -32,8 +33,12 @@ int RunUpdate(const Options& options, Platform& platform, const Stream& out, con
         view = std::make_unique<LineView>(out.file, platform.clock());
     }
     UpdateRun run(platform, *view, port);
-    if (!options.trace.empty() && !StartTrace(run, options.trace, err)) {
-        return kExitUsage;
+    if (!options.trace.empty()) {
+        const std::string problem = StartTrace(run, options.trace);
+        if (!problem.empty()) {
+            std::fprintf(err.file, "%s\n", problem.c_str());
+            return kExitUsage;
+        }
     }
     RunResult result;
     if (job.refused) {
@@ -86,12 +91,15 @@ int RunCheck(const Options& options, Platform& platform, const Stream& out, cons
     return kExitSuccess;
 }
 
-int ListPorts(Platform& platform, const Stream& out) {
+int ListPorts(const Options& options, Platform& platform, const Stream& out) {
     serial::Ports& ports = platform.ports();
     const std::string remembered = platform.rememberedPort();
-    const std::vector<serial::PortInfo> present = ports.list();
-    if (present.empty()) {
+    const std::vector<serial::PortInfo> all = ports.list();
+    const std::vector<serial::PortInfo> present = serial::Filtered(options.portFilters, all);
+    if (all.empty()) {
         Say(out, "No serial ports found.");
+    } else if (present.empty()) {
+        Say(out, "No serial port passes " + FilterList(options) + ".");
     }
     int widest = 0;
     for (const serial::PortInfo& p : present) {
@@ -123,7 +131,7 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* outFile, s
     const Stream out = platform.stream(outFile);
     const Stream err = platform.stream(errFile);
     if (options.listPorts) {
-        return ListPorts(platform, out);
+        return ListPorts(options, platform, out);
     }
     if (options.check) {
         return RunCheck(options, platform, out, err);
@@ -142,6 +150,9 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* outFile, s
     }
     if (resolved.identify) {
         return RunIdentify(resolved, platform, out, err);
+    }
+    if (resolved.watch) {
+        return RunStation(resolved, platform, out, err);
     }
     if (resolved.severalPorts()) {
         return RunSeveralPorts(resolved, platform, out, err);

@@ -15,6 +15,7 @@ int RunConsole(const Options& options, Platform& platform, std::FILE* out, std::
 // The options' ports are in the form the system opens (RunConsole makes them so).
 int RunUpdate(const Options& options, Platform& platform, const Stream& out, const Stream& err);
 int RunCheck(const Options& options, Platform& platform, const Stream& out, const Stream& err);
-int ListPorts(Platform& platform, const Stream& out);
+// The ports that pass the options' filters.
+int ListPorts(const Options& options, Platform& platform, const Stream& out);
 
 } // namespace console

@@ -126,10 +126,13 @@ int RunIdentify(const Options& options, Platform& platform, const Stream& out, c
         for (const std::string& line : words.lines) {
             Say(words.exitCode == kExitSuccess ? out : err, Escaped(port) + ": " + line);
         }
-        if (!options.report.empty() &&
-            !AppendRecord(platform, options.report, port,
-                          RecordOf(platform, port, started, found[i], words), err)) {
-            exitCode = kExitOther;
+        if (!options.report.empty()) {
+            const std::string problem = AppendRecord(
+                platform, options.report, port, RecordOf(platform, port, started, found[i], words));
+            if (!problem.empty()) {
+                Say(err, problem);
+                exitCode = kExitOther;
+            }
         }
     }
     codes.push_back(exitCode);

@@ -15,6 +15,9 @@ namespace {
 
 enum LongOnly { kListPorts = 256, kCheck, kIdentify, kPackage, kPort, kAllPorts, kTrace, kReport };
 
+// The station's options.
+enum StationOptions { kWatch = 320, kPortFilter };
+
 const option kOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -26,6 +29,9 @@ const option kOptions[] = {
     {"all-ports", no_argument, nullptr, kAllPorts},
     {"trace", required_argument, nullptr, kTrace},
     {"report", required_argument, nullptr, kReport},
+    // The station's.
+    {"watch", no_argument, nullptr, kWatch},
+    {"port-filter", required_argument, nullptr, kPortFilter},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -49,6 +55,20 @@ bool TakeOnce(int code, const char* value, std::string* into, std::string* error
         return false;
     }
     *into = value;
+    return true;
+}
+
+// The station's options: --watch, and the filters it shares with --all-ports and --list-ports.
+bool ApplyStation(int code, const char* value, Options* o, std::string* error) {
+    if (code == kWatch) {
+        o->watch = true;
+        return true;
+    }
+    serial::PortFilter filter;
+    if (!serial::PortFilter::Parse(value, &filter, error)) {
+        return false;
+    }
+    o->portFilters.push_back(filter);
     return true;
 }
 
@@ -101,6 +121,9 @@ bool Apply(int code, const char* value, Options* o, std::string* error) {
         }
         o->ports.push_back(value);
         return true;
+    case kWatch:
+    case kPortFilter:
+        return ApplyStation(code, value, o, error);
     default:
         return false;
     }
@@ -126,6 +149,27 @@ bool CheckCombination(const Options& o, std::string* error) {
         *error = std::string(job) + " updates no device to report: leave out --report";
     } else if (o.allPorts && !o.ports.empty()) {
         *error = "--all-ports and --port cannot be given together";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// The station runs alone; the filters choose among the ports present.
+bool CheckStationCombination(const Options& o, std::string* error) {
+    if (o.watch && (o.listPorts || o.check || o.identify)) {
+        *error = std::string("--watch and ") +
+                 (o.listPorts ? "--list-ports" : o.check ? "--check" : "--identify") +
+                 " cannot be given together";
+    } else if (o.watch && o.allPorts) {
+        *error = "--watch and --all-ports cannot be given together: --watch updates every "
+                 "port that comes";
+    } else if (o.watch && !o.ports.empty()) {
+        *error = "--watch updates every port that comes: leave out --port (--port-filter "
+                 "chooses the ports)";
+    } else if (!o.portFilters.empty() && !o.watch && !o.allPorts && !o.listPorts) {
+        *error = "--port-filter chooses among the ports present: give it with --watch, "
+                 "--all-ports or --list-ports";
     } else {
         return true;
     }
@@ -180,7 +224,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             "unexpected argument \"" + words[static_cast<std::size_t>(optind)] + "\" (see --help)";
         return false;
     }
-    return CheckCombination(*options, error);
+    return CheckCombination(*options, error) && CheckStationCombination(*options, error);
 }
 
 bool IsWindowsDeviceName(const std::string& path) {
@@ -220,8 +264,10 @@ std::string HelpText(const std::string& p) {
     t += "           | --all-ports) [--trace DIR] [--report FILE]\n";
     t += "       " + p + " --identify [--port PORT... | --all-ports]\n";
     t += "           [--report FILE]\n";
+    t += "       " + p + " [--package DIR] --watch [--port-filter FILTER]...\n";
+    t += "           [--trace DIR] [--report FILE]\n";
     t += "       " + p + " --check [--package DIR]\n";
-    t += "       " + p + " --list-ports\n";
+    t += "       " + p + " --list-ports [--port-filter FILTER]...\n";
     t += "       " + p + " --version | --help\n\n";
     t += "Puts new firmware into the Keystrand SM over a serial port: reads the firmware\n"
          "package, talks the device's application firmware into its boot loader (when\n"
@@ -239,6 +285,14 @@ std::string HelpText(const std::string& p) {
          "                 port present. Give it several times to update several\n"
          "                 devices at once.\n";
     t += "  --all-ports    one update on every port that --list-ports shows, at once\n";
+    t += "  --watch        a station, until Ctrl-C: each device plugged in is updated\n"
+         "                 once (see Station below)\n";
+    t += "  --port-filter FILTER\n"
+         "                 with --watch, --all-ports or --list-ports: only the ports\n"
+         "                 that pass FILTER: vid=0403, pid=6001 (USB ids), serial=A1B2C3\n"
+         "                 (the adapter's serial number), name=ttyUSB* (* and ?), or\n"
+         "                 several joined by commas (all must hold). Give it several\n"
+         "                 times: a port passing any.\n";
     t += "  --trace FILE   log the update: version, date, port and device, every\n"
          "                 character sent and received with its time (rows by number),\n"
          "                 the outcome. With several ports a folder (made when missing)\n"
@@ -278,6 +332,18 @@ std::string HelpText(const std::string& p) {
          "  stops them all. A table ends the run; the exit code is the worst of the\n"
          "  ports': stopped, 1, 6, 5, 4, 3, then 0. The remembered port is left as it\n"
          "  was.\n\n";
+    t += "Station:\n"
+         "  With --watch every serial port that --list-ports shows (and that passes a\n"
+         "  --port-filter) is updated once per plug: those present at once, and each\n"
+         "  that appears after a moment to settle; several at once, each on its own.\n"
+         "  A device is then left alone, whatever the outcome, until it is unplugged;\n"
+         "  plugged in again, it is updated again. On a terminal each port present has\n"
+         "  a line (waiting, the bar, updated with the device's serial, or failed:\n"
+         "  unplug to retry), with the totals under them; an update's end rings the\n"
+         "  bell. Ctrl-C or SIGTERM ends the station with the table of its updates\n"
+         "  and the worst exit code as for several devices (0: all updated); it stops\n"
+         "  an update that runs. --report records every update; --trace DIR writes\n"
+         "  one file per update, trace-<port>-<UTC time>.log.\n\n";
     t += "Remembered port:\n";
 #ifdef _WIN32
     t +=
@@ -291,7 +357,14 @@ std::string HelpText(const std::string& p) {
     t += "  KEYSTRAND_UPDATE_SETTINGS  the settings file (see above)\n";
     t += "  KEYSTRAND_UPDATE_DEV_DIR   where --list-ports looks for ttyUSB*, ttyACM* and\n"
          "                             serial/by-id (default /dev)\n";
+    t += "  KEYSTRAND_UPDATE_SYS_DIR   where the USB devices' facts are read (default\n"
+         "                             /sys)\n";
 #endif
+#ifdef _WIN32
+    t += "\nEnvironment:\n";
+#endif
+    t += "  KEYSTRAND_UPDATE_SETTLE_MS the station's moment to settle, in milliseconds\n"
+         "                             (default 1000)\n";
     return t;
 }
 

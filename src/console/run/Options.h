@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/PortFilter.h"
+
 namespace console {
 
 struct Options {
@@ -22,6 +24,12 @@ struct Options {
     std::string trace;
     // Empty when no record is wanted: the file each update's record is appended to.
     std::string report;
+
+    // --watch: a station; every device plugged in is updated once per plug, until a stop.
+    bool watch = false;
+    // Every --port-filter, parsed: with --watch, --all-ports and --list-ports, only the ports
+    // that pass one of them. None: every port.
+    std::vector<serial::PortFilter> portFilters;
 
     // Several devices at once, one per port: several --port, or --all-ports.
     bool severalPorts() const { return allPorts || ports.size() > 1; }

@@ -44,6 +44,17 @@ std::string NameList(const std::vector<serial::PortInfo>& ports) {
 
 } // namespace
 
+std::string FilterList(const Options& options) {
+    std::string text;
+    for (std::size_t i = 0; i < options.portFilters.size(); ++i) {
+        text += (i == 0                                ? ""
+                 : i + 1 == options.portFilters.size() ? " or "
+                                                       : ", ") +
+                std::string("--port-filter ") + Escaped(options.portFilters[i].text());
+    }
+    return text;
+}
+
 PortChoice ChoosePorts(const Options& options, Platform& platform) {
     if (!options.ports.empty()) {
         return GivenPorts(options, platform.ports());
@@ -51,8 +62,12 @@ PortChoice ChoosePorts(const Options& options, Platform& platform) {
     const std::vector<serial::PortInfo> present = platform.ports().list();
     PortChoice choice;
     if (options.allPorts) {
-        for (const serial::PortInfo& p : present) {
+        for (const serial::PortInfo& p : serial::Filtered(options.portFilters, present)) {
             choice.ports.push_back(p.name);
+        }
+        if (choice.ports.empty() && !present.empty()) {
+            return Refused(kExitPort, "No serial port passes " + FilterList(options) + " (" +
+                                          NameList(present) + " do not; see --list-ports).");
         }
     } else {
         const std::string remembered = platform.rememberedPort();

@@ -17,7 +17,11 @@ struct PortChoice {
 
 // One update: --port (in the form the system opens), else the remembered port when it is
 // present, else the only port present. Several: every --port, or every port listed
-// (--all-ports); two names of one port are a command-line error.
+// (--all-ports, of those that pass a --port-filter); two names of one port are a command-line
+// error.
 PortChoice ChoosePorts(const Options& options, Platform& platform);
+
+// "--port-filter vid=0403 or --port-filter name=ttyACM*", for messages; empty for none.
+std::string FilterList(const Options& options);
 
 } // namespace console

@@ -14,15 +14,14 @@ UpdateRecord RecordOnThisMachine(Platform& platform) {
     return r;
 }
 
-bool AppendRecord(Platform& platform, const std::string& reportPath, const std::string& port,
-                  const UpdateRecord& record, const Stream& err) {
+std::string AppendRecord(Platform& platform, const std::string& reportPath,
+                         const std::string& port, const UpdateRecord& record) {
     std::string why;
     if (platform.appendLine(reportPath, RecordLine(record) + "\n", &why)) {
-        return true;
+        return std::string();
     }
-    Say(err, CONSOLE_PROGRAM_NAME ": the record of " + Escaped(port) +
-                 " could not be written to the report " + Quoted(reportPath) + ": " + why + ".");
-    return false;
+    return CONSOLE_PROGRAM_NAME ": the record of " + Escaped(port) +
+           " could not be written to the report " + Quoted(reportPath) + ": " + why + ".";
 }
 
 } // namespace console

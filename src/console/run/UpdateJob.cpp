@@ -42,7 +42,7 @@ UpdateRecord RecordOf(Platform& platform, const UpdateJob& job, const std::strin
     UpdateRecord r = RecordOnThisMachine(platform);
     r.started = result.started;
     r.port = port;
-    r.device = platform.ports().describe(port);
+    r.device = result.device;
     r.packageVersion = job.package.version;
     r.hexFile = job.package.hexName;
     r.hexSha256 = job.package.hexSha256;
@@ -66,8 +66,7 @@ std::string PackageDir(const Options& options, Platform& platform) {
                                       : platform.folderPrefix(options.packageDir);
 }
 
-int PrepareJob(const Options& options, Platform& platform, const Stream& out, const Stream& err,
-               UpdateJob* job) {
+void ReadJobPackage(const Options& options, Platform& platform, const Stream& out, UpdateJob* job) {
     job->package = ReadPackage(PackageDir(options, platform), [&](const std::string& path) {
         return platform.whyUnreadable(path);
     });
@@ -85,6 +84,11 @@ int PrepareJob(const Options& options, Platform& platform, const Stream& out, co
     if (job->refused) {
         job->refusal = PackageRefusal(options, *job);
     }
+}
+
+int PrepareJob(const Options& options, Platform& platform, const Stream& out, const Stream& err,
+               UpdateJob* job) {
+    ReadJobPackage(options, platform, out, job);
     const PortChoice chosen = ChoosePorts(options, platform);
     if (chosen.ports.empty()) {
         if (job->refused) {
@@ -100,37 +104,47 @@ int PrepareJob(const Options& options, Platform& platform, const Stream& out, co
     return kExitSuccess;
 }
 
-bool StartTrace(UpdateRun& run, const std::string& path, const Stream& err) {
+std::string StartTrace(UpdateRun& run, const std::string& path) {
     if (run.traceTo(path, VersionText(CONSOLE_PROGRAM_NAME))) {
-        return true;
+        return std::string();
     }
     const int error = errno; // from the trace file's creation
-    std::fprintf(err.file, "%s: cannot create the trace file %s: %s\n", CONSOLE_PROGRAM_NAME,
-                 Quoted(path).c_str(), std::strerror(error));
-    return false;
+    return CONSOLE_PROGRAM_NAME ": cannot create the trace file " + Quoted(path) + ": " +
+           std::strerror(error);
+}
+
+std::string AppendUpdateRecord(const Options& options, Platform& platform, const UpdateJob& job,
+                               const std::string& port, const RunResult& result) {
+    if (options.report.empty()) {
+        return std::string();
+    }
+    return AppendRecord(platform, options.report, port, RecordOf(platform, job, port, result));
+}
+
+void TellChangedHexFile(const UpdateJob& job, const Stream& out) {
+    if (job.refused) {
+        return;
+    }
+    std::string now;
+    bool tooLarge = false;
+    if (!ReadWholeFile(job.package.hexPath, kMaxHexFileBytes, &now, &tooLarge) ||
+        now != job.package.hexText) {
+        Say(out, "The HEX file " + Quoted(job.package.hexPath) +
+                     " changed on disk while the update ran. What was sent is the file as it was "
+                     "read and checked before the update began (SHA-256 " +
+                     job.package.hexSha256 + ").");
+    }
 }
 
 int FinishJob(const Options& options, Platform& platform, const UpdateJob& job,
               const std::vector<RunResult>& results, int exitCode, const Stream& out,
               const Stream& err) {
-    if (!job.refused) {
-        std::string now;
-        bool tooLarge = false;
-        if (!ReadWholeFile(job.package.hexPath, kMaxHexFileBytes, &now, &tooLarge) ||
-            now != job.package.hexText) {
-            Say(out,
-                "The HEX file " + Quoted(job.package.hexPath) +
-                    " changed on disk while the update ran. What was sent is the file as it was "
-                    "read and checked before the update began (SHA-256 " +
-                    job.package.hexSha256 + ").");
-        }
-    }
-    if (options.report.empty()) {
-        return exitCode;
-    }
+    TellChangedHexFile(job, out);
     for (std::size_t i = 0; i < results.size() && i < job.ports.size(); ++i) {
-        if (!AppendRecord(platform, options.report, job.ports[i],
-                          RecordOf(platform, job, job.ports[i], results[i]), err)) {
+        const std::string problem =
+            AppendUpdateRecord(options, platform, job, job.ports[i], results[i]);
+        if (!problem.empty()) {
+            Say(err, problem);
             exitCode = kExitOther;
         }
     }

@@ -24,14 +24,28 @@ struct UpdateJob {
     OutcomeReport refusal;
 };
 
+// Reads the package (its version told on out) and checks it; a package that cannot be sent is
+// described in job->refusal.
+void ReadJobPackage(const Options& options, Platform& platform, const Stream& out, UpdateJob* job);
+
 // Reads the package (its version told on out) and chooses the ports. When no port is chosen
 // the problem is told on err (the package's first, where it has one) and its exit code
 // returned; else 0, with a package that cannot be sent described in job->refusal.
 int PrepareJob(const Options& options, Platform& platform, const Stream& out, const Stream& err,
                UpdateJob* job);
 
-// "keystrand-update: cannot create the trace file ...": the trace file of a port.
-bool StartTrace(UpdateRun& run, const std::string& path, const Stream& err);
+// The trace file of a port: empty when it was created, else the problem in words
+// ("keystrand-update: cannot create the trace file ...").
+std::string StartTrace(UpdateRun& run, const std::string& path);
+
+// Appends the record of the update through the port to --report, when asked for: empty when it
+// was written or none was asked for, else the problem in words.
+std::string AppendUpdateRecord(const Options& options, Platform& platform, const UpdateJob& job,
+                               const std::string& port, const RunResult& result);
+
+// A HEX file that changed on disk since it was read is told on out: what was sent is what was
+// checked.
+void TellChangedHexFile(const UpdateJob& job, const Stream& out);
 
 // After the runs: a HEX file that changed on disk while they ran is told on out (what was sent
 // is what was checked); each run's record is appended to --report. Returns the exit code: the

@@ -25,15 +25,15 @@ std::string Now() {
 } // namespace
 
 UpdateRun::UpdateRun(Platform& platform, RunView& view, const std::string& port)
-    : m_platform(platform), m_view(view), m_port(port), m_line(platform.ports().line(port)) {}
+    : m_platform(platform), m_view(view), m_port(port), m_device(platform.ports().describe(port)),
+      m_line(platform.ports().line(port)) {}
 
 UpdateRun::~UpdateRun() = default;
 
 bool UpdateRun::traceTo(const std::string& path, const std::string& version) {
     m_trace = std::make_unique<serial::TracedLine>(*m_line, m_platform.clock());
-    const std::string device = m_platform.ports().describe(m_port);
     const std::string header = version + " trace, " + Now() + "\nport " + Escaped(m_port) +
-                               (device.empty() ? "" : " = " + Escaped(device));
+                               (m_device.empty() ? "" : " = " + Escaped(m_device));
     if (!m_trace->startLog(path, header)) {
         m_trace.reset();
         return false;
@@ -44,6 +44,7 @@ bool UpdateRun::traceTo(const std::string& path, const std::string& version) {
 RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& checked) {
     RunResult result;
     result.started = std::time(nullptr);
+    result.device = m_device;
     const std::uint32_t start = m_platform.clock().getTickCount();
     if (m_trace) {
         m_trace->note("HEX file " + Escaped(package.hexPath) + ", " +
@@ -83,6 +84,7 @@ RunResult UpdateRun::run(const Package& package, const update::HexFileSummary& c
 RunResult UpdateRun::refused(const OutcomeReport& report) {
     RunResult result;
     result.started = std::time(nullptr);
+    result.device = m_device;
     result.outcome.failure = update::Failure::kPackage;
     result.report = report;
     if (m_trace) {

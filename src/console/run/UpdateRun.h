@@ -19,6 +19,7 @@ namespace console {
 struct RunResult {
     update::Outcome outcome;
     OutcomeReport report;
+    std::string device;      // what the system said of the device behind the port as the run began
     std::time_t started = 0; // when the update began, by the calendar
     std::uint32_t elapsedMs = 0;
 };
@@ -46,6 +47,7 @@ private:
     Platform& m_platform;
     RunView& m_view;
     std::string m_port;
+    std::string m_device; // what the system says of the device behind the port, at the start
     std::unique_ptr<serial::Line> m_line;
     std::unique_ptr<serial::TracedLine> m_trace;
 };

@@ -1,5 +1,7 @@
 // console::PortBoard: what several updates at once have to show, handed in by their threads and
-// taken by the one thread that draws, so that no two ports' writes ever meet on a line.
+// taken by the one thread that draws, so that no two ports' writes ever meet on a line. Each
+// port has one line on the board; the station adds lines as ports come, and hides them as they
+// go.
 #pragma once
 #include <cstddef>
 #include <mutex>
@@ -16,6 +18,10 @@ class PortBoard {
 public:
     // How one port's update stands.
     struct PortState {
+        std::string name;      // the port as the user knows it, escaped
+        bool shown = true;     // the port is there to be shown
+        bool waiting = false;  // plugged in, its update not begun
+        unsigned long run = 0; // counts the updates begun on this line
         update::Stage stage = update::Stage::kCheckingPackage;
         RunView::Progress progress;
         bool finished = false;
@@ -33,6 +39,8 @@ public:
         std::size_t droppedLines = 0; // lines beyond kMaxWaitingLines, not kept
         std::vector<PortState> ports;
         bool allFinished = false;
+        std::string footer; // under the ports' lines, where they are drawn live; may hold
+                            // several lines
     };
 
     // Lines waiting to be drawn; the drawing thread takes them ten times a second, so only a
@@ -41,7 +49,8 @@ public:
     // A line without its end is cut here.
     static constexpr std::size_t kMaxLineLength = 4096;
 
-    explicit PortBoard(std::size_t ports);
+    // One line per port, each shown with its update about to begin.
+    explicit PortBoard(const std::vector<std::string>& names);
 
     // From a port's thread. Text is cut into whole lines; a line's start waits for its end.
     void text(std::size_t port, const std::string& text);
@@ -52,17 +61,33 @@ public:
     void finished(std::size_t port, const PortSummary& summary,
                   const std::vector<std::string>& report);
 
+    // From the thread that runs the ports. A whole line of the port's on the error stream.
+    void errorLine(std::size_t port, const std::string& line);
+    // A new port's line, hidden until it is plugged in;
+    // returns its number.
+    std::size_t add(const std::string& name);
+    // The port was plugged in: shown, waiting for its update; what an earlier plug's update
+    // showed is gone.
+    void waiting(std::size_t port);
+    // A new update on the port's line: its state begins anew.
+    void begin(std::size_t port);
+    // The port is gone: its line is no longer drawn.
+    void hide(std::size_t port);
+    void setFooter(const std::string& footer);
+
     // From the drawing thread.
     Snapshot take();
 
 private:
     void addLine(std::size_t port, bool toErr, const std::string& text);
+    void endPartial(std::size_t port);
 
     std::mutex m_mutex;
     std::vector<PortState> m_ports;
     std::vector<std::string> m_partial; // each port's line so far
     std::vector<Line> m_lines;
     std::size_t m_dropped = 0;
+    std::string m_footer;
 };
 
 } // namespace console

@@ -24,16 +24,34 @@ std::vector<std::string> Padded(const std::vector<std::string>& names, const std
     return padded;
 }
 
+std::vector<std::string> NamesOf(const PortBoard::Snapshot& snapshot, bool shownOnly) {
+    std::vector<std::string> names;
+    for (const PortBoard::PortState& p : snapshot.ports) {
+        if (p.shown || !shownOnly) {
+            names.push_back(p.name);
+        }
+    }
+    return names;
+}
+
 // The state words take this many columns, so that the figures line up.
 constexpr int kWordColumns = 11;
 
+const char* const kReset = "\x1b[0m";
+
 } // namespace
 
-PrefixedLines::PrefixedLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names,
-                             std::function<int()> width)
-    : m_out(out), m_err(err), m_prefixes(Padded(names, ":")), m_width(std::move(width)) {}
+PrefixedLines::PrefixedLines(std::FILE* out, std::FILE* err, std::function<int()> width,
+                             ScreenStyle style)
+    : m_out(out), m_err(err), m_width(std::move(width)), m_style(style) {}
 
 void PrefixedLines::writeLines(const PortBoard::Snapshot& snapshot) {
+    // Every port's name, shown or not, so that a port's lines keep their place as others come.
+    const std::vector<std::string> names = NamesOf(snapshot, false);
+    if (names != m_names) {
+        m_names = names;
+        m_prefixes = Padded(names, ":");
+    }
     const int width = m_width();
     for (const PortBoard::Line& line : snapshot.lines) {
         std::FILE* to = line.toErr ? m_err : m_out;
@@ -56,24 +74,44 @@ void PrefixedLines::writeLines(const PortBoard::Snapshot& snapshot) {
     }
 }
 
-void PrefixedLines::show(const PortBoard::Snapshot& snapshot) {
-    writeLines(snapshot);
+int PrefixedLines::newlyFinished(const PortBoard::Snapshot& snapshot) {
+    m_endsSeen.resize(snapshot.ports.size(), 0);
+    int count = 0;
+    for (std::size_t i = 0; i < snapshot.ports.size(); ++i) {
+        const PortBoard::PortState& p = snapshot.ports[i];
+        if (p.finished && m_endsSeen[i] != p.run) {
+            m_endsSeen[i] = p.run;
+            count++;
+        }
+    }
+    return count;
 }
 
-LiveLines::LiveLines(std::FILE* out, std::FILE* err, const std::vector<std::string>& names,
-                     std::function<int()> width)
-    : PrefixedLines(out, err, names, std::move(width)), m_names(Padded(names, "")) {}
+void PrefixedLines::ring(int finished) {
+    if (finished > 0 && m_style.station && m_style.terminal) {
+        std::fputs("\a", m_out);
+        std::fflush(m_out);
+    }
+}
+
+void PrefixedLines::show(const PortBoard::Snapshot& snapshot) {
+    writeLines(snapshot);
+    ring(newlyFinished(snapshot));
+}
+
+LiveLines::LiveLines(std::FILE* out, std::FILE* err, std::function<int()> width, ScreenStyle style)
+    : PrefixedLines(out, err, std::move(width), style) {}
 
 const char* LiveLines::StateWord(const PortBoard::PortState& state) {
     if (state.finished) {
         const int code = state.summary.exitCode;
         return code == kExitSuccess ? "updated" : code >= kExitSignalBase ? "stopped" : "failed";
     }
-    return StageWord(state.stage);
+    return state.waiting ? "waiting" : StageWord(state.stage);
 }
 
 std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortState& state,
-                                int width) {
+                                int width, bool station) {
     if (width <= 0) {
         width = 80;
     }
@@ -94,11 +132,21 @@ std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortSt
     std::string tail;
     if (state.finished) {
         const PortSummary& s = state.summary;
-        tail = s.ran ? FieldsFitted({std::to_string(s.rowsSent) + "/" +
-                                         std::to_string(s.totalRows) + " rows",
-                                     Seconds(s.elapsedMs)},
-                                    left - 1)
-                     : std::string();
+        // Each figure whole or not at all; a failure's reason where it fits, its advice always.
+        std::vector<std::string> fields;
+        if (s.ran) {
+            fields = {std::to_string(s.rowsSent) + "/" + std::to_string(s.totalRows) + " rows",
+                      Seconds(s.elapsedMs)};
+        }
+        if (station && s.exitCode == kExitSuccess && !s.deviceSerial.empty() && !fields.empty()) {
+            fields.front() = "serial " + s.deviceSerial + ", " + fields.front();
+        } else if (station && s.exitCode != kExitSuccess && s.exitCode < kExitSignalBase) {
+            const std::string reason = "unplug to retry: " + s.outcome;
+            fields = {Columns(reason) < left ? reason : std::string("unplug to retry")};
+        }
+        tail = FieldsFitted(fields, left - 1);
+    } else if (state.waiting) {
+        tail = "plugged in";
     } else if (p.total > 0) {
         tail = left > 1 ? BarView::BarLine(p, left) : std::string();
     } else if (p.waitedMs >= 1000) {
@@ -107,12 +155,49 @@ std::string LiveLines::LiveLine(const std::string& name, const PortBoard::PortSt
     return Fitted(head + tail, columns);
 }
 
+std::string LiveLines::Marked(const std::string& line, const std::string& name,
+                              const PortBoard::PortState& state) {
+    if (!state.finished) {
+        return line;
+    }
+    const int code = state.summary.exitCode;
+    const char* colour = code == kExitSuccess      ? "\x1b[1;7;32m"
+                         : code >= kExitSignalBase ? "\x1b[1;7;33m"
+                                                   : "\x1b[1;7;31m";
+    const std::string word = StateWord(state);
+    const std::size_t at = name.size() + 2;
+    if (line.size() < at + word.size() || line.compare(at, word.size(), word) != 0) {
+        return line;
+    }
+    return line.substr(0, at) + colour + word + kReset + line.substr(at + word.size());
+}
+
 void LiveLines::show(const PortBoard::Snapshot& snapshot) {
     const int width = m_width();
-    std::string block;
+    std::vector<std::size_t> shown;
     for (std::size_t i = 0; i < snapshot.ports.size(); ++i) {
-        block += LiveLine(m_names.at(i), snapshot.ports[i], width) + "\n";
+        if (snapshot.ports[i].shown) {
+            shown.push_back(i);
+        }
     }
+    const std::vector<std::string> names = Padded(NamesOf(snapshot, true), "");
+    std::string block;
+    int lines = 0;
+    for (std::size_t n = 0; n < shown.size(); ++n) {
+        const PortBoard::PortState& state = snapshot.ports[shown[n]];
+        std::string line = LiveLine(names[n], state, width, m_style.station);
+        block += (m_style.station ? Marked(line, names[n], state) : line) + "\n";
+        lines++;
+    }
+    std::string::size_type at = 0;
+    while (at < snapshot.footer.size()) {
+        std::string::size_type end = snapshot.footer.find('\n', at);
+        end = end == std::string::npos ? snapshot.footer.size() : end;
+        block += Fitted(snapshot.footer.substr(at, end - at), (width > 0 ? width : 80) - 1) + "\n";
+        lines++;
+        at = end + 1;
+    }
+    const int ended = newlyFinished(snapshot);
     if (snapshot.lines.empty() && snapshot.droppedLines == 0 && block == m_block) {
         return;
     }
@@ -120,7 +205,7 @@ void LiveLines::show(const PortBoard::Snapshot& snapshot) {
     if (m_blockLines > 0) {
         std::fprintf(m_out, "\x1b[%dA\r", m_blockLines);
     }
-    if (!snapshot.lines.empty() || snapshot.droppedLines > 0) {
+    if (!snapshot.lines.empty() || snapshot.droppedLines > 0 || lines < m_blockLines) {
         std::fputs("\x1b[J", m_out);
         std::fflush(m_out);
         writeLines(snapshot);
@@ -128,7 +213,8 @@ void LiveLines::show(const PortBoard::Snapshot& snapshot) {
     std::fputs(block.c_str(), m_out);
     std::fflush(m_out);
     m_block = block;
-    m_blockLines = static_cast<int>(snapshot.ports.size());
+    m_blockLines = lines;
+    ring(ended);
 }
 
 } // namespace console

@@ -48,10 +48,11 @@ int WorstExitCode(const std::vector<int>& codes) {
     return worst;
 }
 
-std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int columns) {
+std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int columns,
+                                      const EarlierUpdates& earlier) {
     std::vector<std::vector<std::string>> cells = {{"Port", "Rows", "Time", "Outcome"}};
-    std::vector<int> codes;
-    int updated = 0;
+    std::vector<int> codes = {earlier.worstExitCode};
+    int updated = earlier.updated;
     for (const PortSummary& p : ports) {
         cells.push_back(
             {p.name, p.ran ? std::to_string(p.rowsSent) + "/" + std::to_string(p.totalRows) : "-",
@@ -66,6 +67,11 @@ std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int
         }
     }
     std::vector<std::string> lines;
+    if (earlier.count > 0) {
+        lines.push_back(Wrapped("The first " + std::to_string(earlier.count) +
+                                    " updates are in the records only:",
+                                columns));
+    }
     const std::size_t indent = widths[0] + widths[1] + widths[2] + 6;
     for (const auto& row : cells) {
         const int room = columns - static_cast<int>(indent);
@@ -83,9 +89,10 @@ std::vector<std::string> SummaryTable(const std::vector<PortSummary>& ports, int
         }
         lines.push_back(line);
     }
-    lines.push_back(Wrapped(std::to_string(updated) + " of " + std::to_string(ports.size()) +
-                                (ports.size() == 1 ? " device" : " devices") +
-                                " updated; exit code " + std::to_string(WorstExitCode(codes)) + ".",
+    const std::size_t total = ports.size() + static_cast<std::size_t>(earlier.count);
+    lines.push_back(Wrapped(std::to_string(updated) + " of " + std::to_string(total) +
+                                (total == 1 ? " device" : " devices") + " updated; exit code " +
+                                std::to_string(WorstExitCode(codes)) + ".",
                             columns));
     return lines;
 }

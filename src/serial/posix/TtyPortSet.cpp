@@ -6,6 +6,7 @@
 #include "serial/posix/TtyAdvice.h"
 #include "serial/posix/TtyLine.h"
 #include "serial/posix/TtyPorts.h"
+#include "serial/posix/TtyWatch.h"
 
 namespace serial::posix {
 
@@ -46,6 +47,10 @@ std::unique_ptr<Line> TtyPortSet::line(const std::string& name) {
 
 std::string TtyPortSet::openAdvice(const std::string& name, const base::SystemError& error) {
     return TtyOpenAdvice(name, error);
+}
+
+std::unique_ptr<PortWatch> TtyPortSet::watch(base::Clock& clock) {
+    return WatchTtys(m_devDir, clock);
 }
 
 } // namespace serial::posix

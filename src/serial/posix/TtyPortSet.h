@@ -21,6 +21,8 @@ public:
     std::string describe(const std::string& name) override;
     std::unique_ptr<Line> line(const std::string& name) override;
     std::string openAdvice(const std::string& name, const base::SystemError& error) override;
+    // inotify on the folder of the ttys and their stable names.
+    std::unique_ptr<PortWatch> watch(base::Clock& clock) override;
 
 private:
     std::string m_devDir;

@@ -2,11 +2,14 @@
 #include "serial/posix/TtyPorts.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace serial::posix {
 
@@ -45,13 +48,23 @@ long TtyNumber(const std::string& name, const std::string& family) {
     return n;
 }
 
-// The first line of a small sysfs file; empty when it is missing.
+// The first line of a small sysfs file; empty when it is missing. Only a regular file is read,
+// and only its first bytes, so that a made-up sysfs with a pipe or a huge file in it cannot hold
+// the listing up.
 std::string FirstLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    if (in) {
-        std::getline(in, line);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return std::string();
     }
+    struct stat st {};
+    char buffer[256];
+    ssize_t n = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        n = ::read(fd, buffer, sizeof buffer);
+    }
+    ::close(fd);
+    std::string line(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
+    line = line.substr(0, line.find('\n'));
     return line.size() > 200 ? line.substr(0, 200) : line;
 }
 
@@ -59,30 +72,56 @@ std::string BaseName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }
 
-// Maker and product, the vendor and product ids, the serial number: whatever the USB device
-// above the tty tells.
-std::string UsbDescription(const std::string& ttyName, const std::string& sysDir) {
+// A USB id as four lower-case hex digits; empty when the text is not one.
+std::string UsbId(const std::string& text) {
+    if (text.empty() || text.size() > 4) {
+        return std::string();
+    }
+    std::string id(4 - text.size(), '0');
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::string();
+        }
+        id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return id;
+}
+
+// What the USB device above a tty tells of itself: maker and product, the vendor and product
+// ids, the serial number, into the port's description and ids.
+void AddUsbFacts(const std::string& ttyName, const std::string& sysDir, PortInfo* port) {
     std::string dir = ResolvedPath(sysDir + "/class/tty/" + ttyName + "/device");
     // The interface, or the port of a USB serial driver, lies a level or two below the device.
     for (int up = 0; up < 4 && dir.size() > 1; ++up) {
         const std::string vendor = FirstLine(dir + "/idVendor");
         if (!vendor.empty()) {
+            const std::string product = FirstLine(dir + "/idProduct");
             std::string text = FirstLine(dir + "/manufacturer");
-            const std::string product = FirstLine(dir + "/product");
-            if (!product.empty()) {
-                text += (text.empty() ? "" : " ") + product;
+            const std::string name = FirstLine(dir + "/product");
+            if (!name.empty()) {
+                text += (text.empty() ? "" : " ") + name;
             }
-            text +=
-                (text.empty() ? "(" : " (") + vendor + ":" + FirstLine(dir + "/idProduct") + ")";
-            const std::string serialNumber = FirstLine(dir + "/serial");
-            if (!serialNumber.empty()) {
-                text += ", serial " + serialNumber;
+            text += (text.empty() ? "(" : " (") + vendor + ":" + product + ")";
+            port->serialNumber = FirstLine(dir + "/serial");
+            if (!port->serialNumber.empty()) {
+                text += ", serial " + port->serialNumber;
             }
-            return text;
+            port->description = text;
+            port->vendorId = UsbId(vendor);
+            port->productId = UsbId(product);
+            return;
         }
         dir = dir.substr(0, dir.find_last_of('/'));
     }
-    return std::string();
+}
+
+// A port as listed: its name, the USB device's facts and the plug it is.
+PortInfo Listed(const std::string& name, const std::string& ttyName, const std::string& sysDir) {
+    PortInfo p;
+    p.name = name;
+    AddUsbFacts(ttyName, sysDir, &p);
+    p.instance = PlugInstance(name);
+    return p;
 }
 
 } // namespace
@@ -105,10 +144,7 @@ std::vector<PortInfo> ListTtys(const std::string& devDir, const std::string& sys
         }
         std::sort(numbered.begin(), numbered.end());
         for (const auto& tty : numbered) {
-            PortInfo p;
-            p.name = devDir + "/" + tty.second;
-            p.description = UsbDescription(tty.second, sysDir);
-            ports.push_back(p);
+            ports.push_back(Listed(devDir + "/" + tty.second, tty.second, sysDir));
         }
     }
 
@@ -121,10 +157,7 @@ std::vector<PortInfo> ListTtys(const std::string& devDir, const std::string& sys
         auto same = std::find_if(ports.begin(), ports.end(),
                                  [&](const PortInfo& p) { return ResolvedPath(p.name) == target; });
         if (same == ports.end()) {
-            PortInfo p;
-            p.name = target;
-            p.description = UsbDescription(BaseName(target), sysDir);
-            ports.push_back(p);
+            ports.push_back(Listed(target, BaseName(target), sysDir));
             same = ports.end() - 1;
         }
         if (same->alias.empty()) {
@@ -137,9 +170,30 @@ std::vector<PortInfo> ListTtys(const std::string& devDir, const std::string& sys
 std::string DescribeTty(const std::string& path, const std::string& sysDir) {
     const std::string target = ResolvedPath(path);
     std::string text = target != path ? target : std::string();
-    const std::string usb = UsbDescription(BaseName(target), sysDir);
-    if (!usb.empty()) {
-        text += (text.empty() ? "" : ", ") + usb;
+    PortInfo usb;
+    AddUsbFacts(BaseName(target), sysDir, &usb);
+    if (!usb.description.empty()) {
+        text += (text.empty() ? "" : ", ") + usb.description;
+    }
+    return text;
+}
+
+std::string PlugInstance(const std::string& path) {
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) != 0) {
+        return std::string();
+    }
+    std::string text = std::to_string(own.st_dev) + ":" + std::to_string(own.st_ino);
+    if (S_ISLNK(own.st_mode)) {
+        // A link is never changed, only made anew: its time tells a new one even where the file
+        // system gives the old number again. What it leads to may be made anew too.
+        text +=
+            "@" + std::to_string(own.st_mtim.tv_sec) + "." + std::to_string(own.st_mtim.tv_nsec);
+        struct stat target {};
+        if (::stat(path.c_str(), &target) == 0) {
+            text += ">" + std::to_string(target.st_dev) + ":" + std::to_string(target.st_ino) +
+                    ":" + std::to_string(target.st_rdev);
+        }
     }
     return text;
 }

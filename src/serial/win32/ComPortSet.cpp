@@ -5,14 +5,18 @@
 
 #include "fw/win32/WinPortMap.h"
 #include "serial/ComName.h"
+#include "serial/win32/ComPortWatch.h"
 #include "serial/win32/WinLine.h"
 #include "serial/win32/WinPorts.h"
+#include "serial/win32/WinUsbPorts.h"
 
 namespace serial::win32 {
 
 std::vector<PortInfo> ComPortSet::list() {
     fw::win32::WinPortMap map;
-    return ListComPorts(map);
+    std::vector<PortInfo> ports = ListComPorts(map);
+    AddUsbFacts(&ports);
+    return ports;
 }
 
 bool ComPortSet::canonicalName(const std::string& text, std::string* name, std::string* error) {
@@ -58,6 +62,10 @@ std::string ComPortSet::openAdvice(const std::string& name, const base::SystemEr
     default:
         return std::string();
     }
+}
+
+std::unique_ptr<PortWatch> ComPortSet::watch(base::Clock& clock) {
+    return WatchComPorts(clock);
 }
 
 } // namespace serial::win32

@@ -7,6 +7,7 @@ namespace serial::win32 {
 // The COM ports of the serial-port map; "COM3", "3" and "\\.\COM3" all name COM3.
 class ComPortSet : public Ports {
 public:
+    // With what the device manager tells of each port's USB device.
     std::vector<PortInfo> list() override;
     bool canonicalName(const std::string& text, std::string* name, std::string* error) override;
     std::string identity(const std::string& name) override;
@@ -16,6 +17,8 @@ public:
     std::string describe(const std::string& name) override;
     std::unique_ptr<Line> line(const std::string& name) override;
     std::string openAdvice(const std::string& name, const base::SystemError& error) override;
+    // The serial-port map's change notification.
+    std::unique_ptr<PortWatch> watch(base::Clock& clock) override;
 };
 
 } // namespace serial::win32

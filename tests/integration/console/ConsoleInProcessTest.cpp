@@ -8,6 +8,7 @@
 #include "console/words/ExitCodes.h"
 #include "integration/console/ConsoleTestSupport.h"
 #include "serial/ComName.h"
+#include "serial/PollingWatch.h"
 #include "sim/DeviceModel.h"
 #include "sim/Fault.h"
 #include "sim/HexImage.h"
@@ -26,7 +27,12 @@ public:
         : m_ticks(ticks), m_device(device) {}
 
     std::vector<serial::PortInfo> list() override {
-        return {{"COM3", "", "sim3"}, {"COM7", "", ""}};
+        serial::PortInfo com3;
+        com3.name = "COM3";
+        com3.description = "sim3";
+        serial::PortInfo com7;
+        com7.name = "COM7";
+        return {com3, com7};
     }
     bool canonicalName(const std::string& text, std::string* name, std::string*) override {
         *name = serial::ComName(serial::ComNumberFromText(text));
@@ -41,6 +47,9 @@ public:
     }
     std::string openAdvice(const std::string&, const base::SystemError&) override {
         return std::string();
+    }
+    std::unique_ptr<serial::PortWatch> watch(base::Clock& clock) override {
+        return std::make_unique<serial::PollingWatch>(clock, 500, "the simulated ports");
     }
 
 private:

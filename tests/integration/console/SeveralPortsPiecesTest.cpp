@@ -25,9 +25,9 @@ TEST(SeveralPortsSummary, TheWorstExitCodeIsAStopThenTheProgramThenTransferEntry
 
 TEST(SeveralPortsSummary, TheTableLinesUpItsColumnsWithTheOutcomeLast) {
     std::vector<console::PortSummary> ports(3);
-    ports[0] = {"COM1 (/dev/ttyUSB0)", 0, "Updated.", 2049, 2049, 182345, true};
-    ports[1] = {"COM12 (/dev/ttyACM0)", 6, "Failed at row 7 of 2049.", 7, 2049, 950, true};
-    ports[2] = {"/dev/ttyUSB13", 4, "Not updated: no COM number left.", 0, 0, 0, false};
+    ports[0] = {"COM1 (/dev/ttyUSB0)", 0, "Updated.", 2049, 2049, 182345, true, ""};
+    ports[1] = {"COM12 (/dev/ttyACM0)", 6, "Failed at row 7 of 2049.", 7, 2049, 950, true, ""};
+    ports[2] = {"/dev/ttyUSB13", 4, "Not updated: no COM number left.", 0, 0, 0, false, ""};
     EXPECT_EQ(console::SummaryTable(ports),
               (std::vector<std::string>{
                   "Port                  Rows       Time     Outcome",
@@ -38,7 +38,7 @@ TEST(SeveralPortsSummary, TheTableLinesUpItsColumnsWithTheOutcomeLast) {
 }
 
 TEST(SeveralPortsBoard, ThreadsHandInWholeLinesAndTheDrawerTakesThemOnceInOrder) {
-    console::PortBoard board(2);
+    console::PortBoard board({"COM1", "COM2"});
     board.text(0, "first ");
     board.text(1, "other\n");
     board.text(0, "line\nsecond line\nthird");
@@ -84,7 +84,7 @@ TEST(SeveralPortsBoard, ThreadsHandInWholeLinesAndTheDrawerTakesThemOnceInOrder)
 }
 
 TEST(SeveralPortsBoard, ManyThreadsAtOnceLoseNoLineAndBreakNone) {
-    console::PortBoard board(4);
+    console::PortBoard board({"COM1", "COM2", "COM3", "COM4"});
     {
         std::vector<std::thread> threads;
         for (std::size_t port = 0; port < 4; ++port) {
@@ -141,7 +141,7 @@ TEST(SeveralPortsScreen, ALiveLineIsNameStateAndTheBarFittedToTheWidth) {
     EXPECT_EQ(LiveLines::LiveLine("COM2", early, 40), "COM2  boot loader  silent for 2 s      ");
     console::PortBoard::PortState over;
     over.finished = true;
-    over.summary = {"COM2", 130, "Stopped.", 4, 13, 2345, true};
+    over.summary = {"COM2", 130, "Stopped.", 4, 13, 2345, true, ""};
     EXPECT_EQ(LiveLines::LiveLine("COM2", over, 40), "COM2  stopped      4/13 rows  2.3 s    ");
     // Narrower: a figure that does not fit is left out whole.
     EXPECT_EQ(LiveLines::LiveLine("COM2", over, 30), "COM2  stopped      4/13 rows ");
@@ -155,8 +155,8 @@ TEST(SeveralPortsScreen, APipeGetsEachLineWholeAfterItsPortsNamePaddedToTheLonge
     ASSERT_NE(out, nullptr);
     ASSERT_NE(err, nullptr);
     int width = 0;
-    console::PrefixedLines screen(out, err, {"COM1", "/dev/ttyUSB10"}, [&] { return width; });
-    console::PortBoard board(2);
+    console::PrefixedLines screen(out, err, [&] { return width; });
+    console::PortBoard board({"COM1", "/dev/ttyUSB10"});
     board.text(1, "Row 1 of 9 (11%)\n");
     board.text(0, "Row 1 of 9 (11%)\n");
     console::PortSummary failed;
@@ -185,7 +185,7 @@ TEST(SeveralPortsSummary, OnANarrowTerminalAnOutcomeGoesOnUnderItsColumn) {
     std::vector<console::PortSummary> ports(1);
     ports[0] = {"COM1", 6, "Firmware update failed at row 7 of 9: the device sent NAK (0x15).",
                 6,      9, 950,
-                true};
+                true,   ""};
     EXPECT_EQ(console::SummaryTable(ports, 60),
               (std::vector<std::string>{"Port  Rows  Time   Outcome",
                                         "COM1  6/9   0.9 s  Firmware update failed at row 7 of 9:",

@@ -3,7 +3,6 @@
 // worst exit code, Ctrl-C with four running, and the live lines on a terminal.
 #include <cstring>
 #include <regex>
-#include <sstream>
 
 #include <sys/file.h>
 
@@ -16,6 +15,7 @@ namespace {
 using consoletest::ConsoleTool;
 using consoletest::HexFile;
 using consoletest::kIncomplete;
+using consoletest::SplitLines;
 using consoletest::TerminalRun;
 using consoletest::WithoutTimes;
 using simtool::Child;
@@ -24,16 +24,6 @@ using simtool::StatusValue;
 using simtool::WaitFor;
 
 const char* const kUpdated = "The Keystrand SM firmware has been successfully updated.";
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // The texts of the lines that begin with the port's prefix ("name: ", padded), in order.
 std::vector<std::string> LinesOf(const std::string& text, const std::string& prefix) {
@@ -383,8 +373,8 @@ TEST_F(SeveralPorts, WhatCanBeToldBeforeAnyPortIsTouchedStopsThemAll) {
     std::vector<std::string> traced = both;
     traced.insert(traced.end(), {"--trace", dir.path("trace-file")});
     EXPECT_EQ(run(traced), 2);
-    EXPECT_EQ(err, "keystrand-update: cannot create the trace file \"" +
-                       dir.path("trace-file/trace-line1.log") + "\": Not a directory\n");
+    EXPECT_EQ(err, "keystrand-update: cannot make the trace folder \"" + dir.path("trace-file") +
+                       "\": Not a directory\n");
 
     EXPECT_EQ(run({"--package", pkg(), "--all-ports"}), 4);
     EXPECT_EQ(err, "keystrand-update: No serial port found (see --list-ports).\n");

@@ -121,6 +121,8 @@ public:
         m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return m_status;
     }
+    // The process's id while it runs; -1 after.
+    pid_t pid() const { return m_pid; }
     void signal(int sig) {
         if (m_pid > 0) {
             ::kill(m_pid, sig);

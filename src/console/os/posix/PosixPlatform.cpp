@@ -19,8 +19,6 @@ namespace console {
 
 namespace {
 
-constexpr char kSysDir[] = "/sys";
-
 // Why a file cannot be opened for reading, in a user's words.
 std::string WhyFileUnreadable(const std::string& path) {
     struct stat st {};
@@ -40,8 +38,8 @@ std::string WhyFileUnreadable(const std::string& path) {
 
 class PosixPlatform : public Platform {
 public:
-    PosixPlatform(std::string devDir, std::string settingsPath)
-        : m_ports(std::move(devDir), kSysDir), m_settings(std::move(settingsPath)) {}
+    PosixPlatform(std::string devDir, std::string sysDir, std::string settingsPath)
+        : m_ports(std::move(devDir), std::move(sysDir)), m_settings(std::move(settingsPath)) {}
 
     serial::Ports& ports() override { return m_ports; }
     base::Clock& clock() override { return m_clock; }
@@ -112,12 +110,18 @@ private:
     base::SteadyClock m_clock;
 };
 
+// A folder from the environment, for tests that make up their own; else the system's.
+std::string FolderFromEnvironment(const char* name, const char* otherwise) {
+    const char* folder = std::getenv(name);
+    return folder != nullptr && *folder != '\0' ? folder : otherwise;
+}
+
 } // namespace
 
 std::unique_ptr<Platform> MakePlatform() {
-    const char* devDir = std::getenv("KEYSTRAND_UPDATE_DEV_DIR");
-    return std::make_unique<PosixPlatform>(devDir != nullptr && *devDir != '\0' ? devDir : "/dev",
-                                           SettingsFile::DefaultPath());
+    return std::make_unique<PosixPlatform>(
+        FolderFromEnvironment("KEYSTRAND_UPDATE_DEV_DIR", "/dev"),
+        FolderFromEnvironment("KEYSTRAND_UPDATE_SYS_DIR", "/sys"), SettingsFile::DefaultPath());
 }
 
 } // namespace console
