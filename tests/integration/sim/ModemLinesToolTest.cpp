@@ -83,12 +83,15 @@ TEST_F(ModemLinesTool, AProgramReadsTheApplicationFirmwaresLinesAndSetsItsOwn) {
               "get " + Hex(kDeviceLines) + "\nbis ok\nget " +
                   Hex(kDeviceLines | TIOCM_DTR | TIOCM_RTS) + "\nbic ok\nget " +
                   Hex(kDeviceLines | TIOCM_RTS) + "\nset ok\nget " + Hex(kDeviceLines) + "\n");
-    // The device saw each change, with its time, and the line's close.
+    // The device saw each change, with its time, and the line's close (the device tells of it
+    // once it has noticed it).
+    EXPECT_TRUE(WaitFor([&] { return StatusValue(status, "state") == "closed"; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return ReadWholeFile(log).find("] -- line closed") != std::string::npos; }));
     const std::string events = ReadWholeFile(log);
     EXPECT_TRUE(simtool::InOrder(events, {"] -- DTR on, RTS on\n", "] -- DTR off, RTS on\n",
                                           "] -- DTR off, RTS off\n", "] -- line closed"}))
         << events;
-    EXPECT_TRUE(WaitFor([&] { return StatusValue(status, "state") == "closed"; }));
     EXPECT_EQ(StatusValue(status, "modem_requests"), "7");
     EXPECT_EQ(StatusValue(status, "dsr"), "1");
     EXPECT_EQ(StatusValue(status, "dtr"), "0");
