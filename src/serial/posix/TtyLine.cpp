@@ -21,6 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a read that awaits several characters waits beyond their time on the line before it
+// takes what has come: a device that sends fewer or other characters is noticed within this.
+constexpr std::uint32_t kGatherMs = 20;
+
 struct SpeedConstant {
     std::uint32_t baud;
     speed_t constant;
@@ -153,6 +157,7 @@ bool TtyLine::open(std::uint32_t baud) {
     m_readAhead.clear();
     m_baud = baud;
     m_writtenSinceRead = 0;
+    m_minimum = 1;
     return true;
 }
 
@@ -240,22 +245,36 @@ int TtyLine::takeWhatHasCome() {
     return kReadFailed;
 }
 
-bool TtyLine::sleepUntilDue(int characters, std::uint32_t limitMs) {
+bool TtyLine::setMinimum(int characters) {
+    if (characters == m_minimum) {
+        return true;
+    }
+    termios t{};
+    if (::tcgetattr(m_fd, &t) != 0) {
+        return fail(errno);
+    }
+    t.c_cc[VMIN] = static_cast<cc_t>(characters);
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(m_fd, TCSANOW, &t) != 0) {
+        return fail(errno);
+    }
+    m_minimum = characters;
+    return true;
+}
+
+std::uint32_t TtyLine::gatherWindowMs(int characters, std::uint32_t limitMs) const {
     // What was written goes out first, then the answer: ten bits a character at the line's speed.
     const std::uint32_t baud = m_baud > 0 ? m_baud : 9600;
     const auto onTheLine = std::chrono::microseconds(
         (static_cast<unsigned long long>(m_writtenSinceRead) + static_cast<unsigned>(characters)) *
         10000000ULL / baud);
-    const Clock::time_point due = m_dueFrom + onTheLine;
+    const Clock::time_point due = m_dueFrom + onTheLine + std::chrono::milliseconds(kGatherMs);
     const Clock::time_point now = Clock::now();
-    if (due <= now || due - now >= std::chrono::milliseconds(limitMs)) {
-        return true;
+    if (due <= now) {
+        return 0;
     }
-    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(due - now);
-    const timespec span{static_cast<time_t>(wait.count() / 1000000000),
-                        static_cast<long>(wait.count() % 1000000000)};
-    // A tty's characters do not end this sleep, one by one, as they would a poll; a signal does.
-    return ::nanosleep(&span, nullptr) == 0;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count() + 1;
+    return static_cast<std::uint32_t>(std::min<long long>(left, limitMs));
 }
 
 int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
@@ -270,19 +289,27 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
         return kReadFailed;
     }
     const Clock::time_point start = Clock::now();
-    // Where the device is known to send several characters, they cannot all have come before
-    // what was written and they have been on the line (or, when some have come, before the rest
-    // has): the wait sleeps until then and takes what has come at once, fewer or other
-    // characters too; only then does the first character end a wait.
+    // Where the device is known to send several characters, the kernel is asked to report the
+    // line readable only once they have all come (VMIN), within the time they take on the line
+    // and kGatherMs more; what has come then is taken, fewer or other characters too. After
+    // that, or otherwise, the first character ends the wait.
     const int gather = limitMs > 0 ? m_readAhead.gather() : 0;
     if (gather > 1) {
-        if (!sleepUntilDue(gather, limitMs)) {
+        if (!setMinimum(gather)) {
+            return kReadFailed;
+        }
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(gatherWindowMs(gather, limitMs))) < 0 &&
+            errno == EINTR) {
             return 0; // a stop: the caller looks
         }
         const int taken = takeWhatHasCome();
         if (taken != 0) {
             return taken > 0 ? m_readAhead.take(buffer, max) : kReadFailed;
         }
+    }
+    if (!setMinimum(1)) {
+        return kReadFailed;
     }
     for (;;) {
         const std::uint32_t waited = MillisecondsSince(start);
