@@ -21,9 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a read that awaits several characters waits beyond their time on the line before it
-// takes what has come: a device that sends fewer or other characters is noticed within this.
-constexpr std::uint32_t kGatherMs = 20;
+// How much later than its time on the line the device's answer may be awaited: it is learnt
+// from the answers that came late, plus a margin, and forgotten slowly while they come in time.
+constexpr long long kMaxLateUs = 2000;
+constexpr long long kLateMarginUs = 40;
 
 struct SpeedConstant {
     std::uint32_t baud;
@@ -157,7 +158,8 @@ bool TtyLine::open(std::uint32_t baud) {
     m_readAhead.clear();
     m_baud = baud;
     m_writtenSinceRead = 0;
-    m_minimum = 1;
+    m_lateUs = 0;
+    m_early = false;
     return true;
 }
 
@@ -245,36 +247,25 @@ int TtyLine::takeWhatHasCome() {
     return kReadFailed;
 }
 
-bool TtyLine::setMinimum(int characters) {
-    if (characters == m_minimum) {
+bool TtyLine::sleepUntil(Clock::time_point wake, std::uint32_t limitMs) {
+    const Clock::time_point now = Clock::now();
+    if (wake <= now || wake - now >= std::chrono::milliseconds(limitMs)) {
         return true;
     }
-    termios t{};
-    if (::tcgetattr(m_fd, &t) != 0) {
-        return fail(errno);
-    }
-    t.c_cc[VMIN] = static_cast<cc_t>(characters);
-    t.c_cc[VTIME] = 0;
-    if (::tcsetattr(m_fd, TCSANOW, &t) != 0) {
-        return fail(errno);
-    }
-    m_minimum = characters;
-    return true;
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now);
+    const timespec span{static_cast<time_t>(wait.count() / 1000000000),
+                        static_cast<long>(wait.count() % 1000000000)};
+    // The tty's characters do not end this sleep one by one, as they would a wait in poll; a
+    // signal does.
+    return ::nanosleep(&span, nullptr) == 0;
 }
 
-std::uint32_t TtyLine::gatherWindowMs(int characters, std::uint32_t limitMs) const {
-    // What was written goes out first, then the answer: ten bits a character at the line's speed.
-    const std::uint32_t baud = m_baud > 0 ? m_baud : 9600;
-    const auto onTheLine = std::chrono::microseconds(
-        (static_cast<unsigned long long>(m_writtenSinceRead) + static_cast<unsigned>(characters)) *
-        10000000ULL / baud);
-    const Clock::time_point due = m_dueFrom + onTheLine + std::chrono::milliseconds(kGatherMs);
-    const Clock::time_point now = Clock::now();
-    if (due <= now) {
-        return 0;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count() + 1;
-    return static_cast<std::uint32_t>(std::min<long long>(left, limitMs));
+void TtyLine::learnLateness() {
+    const auto late =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_due).count() +
+        kLateMarginUs;
+    m_lateUs = std::min(std::max(m_lateUs + (late - m_lateUs) / 4, 0LL), kMaxLateUs);
+    m_early = false;
 }
 
 int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
@@ -289,27 +280,35 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
         return kReadFailed;
     }
     const Clock::time_point start = Clock::now();
-    // Where the device is known to send several characters, the kernel is asked to report the
-    // line readable only once they have all come (VMIN), within the time they take on the line
-    // and kGatherMs more; what has come then is taken, fewer or other characters too. After
-    // that, or otherwise, the first character ends the wait.
+    // Where the device is known to send several characters, they come one by one, each of
+    // which would wake a wait in poll: the wait sleeps instead until they can all have come
+    // (what was written and they have been on the line, and as much more as the device has
+    // lately needed) and takes what has come then, fewer or other characters too. Only when
+    // nothing has come yet does the first character end the wait.
     const int gather = limitMs > 0 ? m_readAhead.gather() : 0;
     if (gather > 1) {
-        if (!setMinimum(gather)) {
-            return kReadFailed;
-        }
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(gatherWindowMs(gather, limitMs))) < 0 &&
-            errno == EINTR) {
+        const std::uint32_t baud = m_baud > 0 ? m_baud : 9600;
+        m_due = m_dueFrom +
+                std::chrono::microseconds((static_cast<unsigned long long>(m_writtenSinceRead) +
+                                           static_cast<unsigned>(gather)) *
+                                          10000000ULL / baud);
+        if (!sleepUntil(m_due + std::chrono::microseconds(m_lateUs), limitMs)) {
             return 0; // a stop: the caller looks
         }
         const int taken = takeWhatHasCome();
-        if (taken != 0) {
-            return taken > 0 ? m_readAhead.take(buffer, max) : kReadFailed;
+        if (taken < 0) {
+            return kReadFailed;
         }
-    }
-    if (!setMinimum(1)) {
-        return kReadFailed;
+        if (taken >= gather) {
+            m_lateUs -= m_lateUs / 16; // in time: perhaps the device needs less now
+            m_early = false;
+            return m_readAhead.take(buffer, max);
+        }
+        m_early = true; // the answer, or part of it, is later than awaited: learnt when it comes
+        if (taken > 0) {
+            learnLateness();
+            return m_readAhead.take(buffer, max);
+        }
     }
     for (;;) {
         const std::uint32_t waited = MillisecondsSince(start);
@@ -323,6 +322,9 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
             return kReadFailed;
         }
         const int taken = takeWhatHasCome();
+        if (taken > 0 && m_early) {
+            learnLateness();
+        }
         if (taken != 0) {
             return taken > 0 ? m_readAhead.take(buffer, max) : kReadFailed;
         }

@@ -15,12 +15,13 @@ namespace serial::posix {
 //
 // A read waits in the kernel (poll) and takes what has come with one read(2) that never blocks;
 // what it brings beyond what was asked is kept for the next. Where the device is known to send
-// several characters in one piece (expect), the tty reports the line readable only once they
-// have all come (VMIN), so that XOFF, "~" and XON, which come 87 microseconds apart, are taken
-// with one read; after their time on the line and 20 ms more, what has come is taken, so fewer
-// or other characters are noticed then, not at the wait's limit. A signal ends a wait early with
-// nothing read. Writes go through a second, non-blocking description of the same line, so a
-// device that never reads cannot hold the program for longer than kWriteLimitMs.
+// several characters in one piece (expect), the wait sleeps until they can all have come (what
+// was written and they have been on the line, and as much more as the device has lately needed)
+// and takes them with one read: XOFF, "~" and XON, which come 87 microseconds apart and would
+// each wake a wait in poll, wake the program once. Fewer or other characters are taken at that
+// moment, not at the wait's limit. A signal ends a wait early with nothing read. Writes go
+// through a second, non-blocking description of the same line, so a device that never reads
+// cannot hold the program for longer than kWriteLimitMs.
 class TtyLine : public Line {
 public:
     static constexpr std::uint32_t kWriteLimitMs = 5000;
@@ -49,11 +50,10 @@ public:
 
 private:
     bool fail(int error);
-    // VMIN: how many characters make a waiting poll ready.
-    bool setMinimum(int characters);
-    // How long to wait, within the limit, for characters the device is to send: until what was
-    // written and they have been on the line, and a little more.
-    std::uint32_t gatherWindowMs(int characters, std::uint32_t limitMs) const;
+    // Sleeps until then, unless that is beyond the limit; false when a signal ended the sleep.
+    bool sleepUntil(std::chrono::steady_clock::time_point wake, std::uint32_t limitMs);
+    // The answer awaited came later than its time on the line: how much later is learnt.
+    void learnLateness();
     // One read that never blocks into the read-ahead: the count, 0 when nothing has come, or
     // kReadFailed.
     int takeWhatHasCome();
@@ -62,7 +62,11 @@ private:
     int m_fd = -1;      // reads, and every setting of the line
     int m_writeFd = -1; // writes, without blocking
     std::uint32_t m_baud = 0;
-    int m_minimum = 1; // VMIN as set
+    // When the characters awaited in one piece can all have come, whether they came later, and
+    // how much later than that the device has lately answered (microseconds).
+    std::chrono::steady_clock::time_point m_due;
+    bool m_early = false;
+    long long m_lateUs = 0;
     // The writes since a read last brought anything, and when the first of them began, or the
     // last read that brought anything: what the device is still to send comes after them.
     std::size_t m_writtenSinceRead = 0;
