@@ -55,21 +55,35 @@ SEVERAL_HEADING = "## 6. Several devices at once"
 
 SEVERAL_ANALYSIS = """Each device's transfer keeps the pace of its own line: the devices share nothing but the
 process, and the one thread that draws never holds up an update's thread. Every run ended with
-exit code 0 and every device holding the file's image. Sixteen devices take 1.015 times one
-device's time and 9.5 % of one core (the median; the three runs took 1.52, 1.68 and 2.34 s of
-CPU, so one of them was at 13 %: the machine is a shared virtual one); thirty-two, 1.033 times
-and 21.9 %. The
-CPU time grows with the number of devices, about 0.1 s per device per 64 KiB, and is almost all
-the kernel's: every handshake character is one blocking `read(2)` on the tty (VMIN 0, VTIME 1),
-which wakes the update's thread when the character arrives. Measured with `strace -c` on one
-device and 64 KiB (4097 rows): 9069 reads and 4115 writes, about 3.2 system calls per row (there
-were 6.5 when each character cost a poll and a read); `/usr/bin/time`: 9454 voluntary context
-switches, 2.3 per row: the device's XOFF, "~" and XON come one line-character time apart (87 us
-at 115200 baud) and each may wake the thread. `perf record` on sixteen devices puts 42 % of the
-process's time in the kernel's task switch and 11 % in the pseudo-terminal's write; the
-program's own code (the engine, the views, the HEX file's rows) is a few per cent. Sleeping after
-a row's write until its whole answer is due, to take the three characters with one wake-up, was
-tried and cost more: on this virtual machine a timer's wake-up costs as much as a read's.
+exit code 0 and every device holding the file's image.
+
+**Wake-ups.** The engine tells the console's waits how many characters the device sends next in
+one piece (the identity reply, the boot loader's greeting, XOFF, "~" and XON after a row, the
+at sign), and on Linux the wait sleeps until they can all have been on the line, plus as much
+as the device has lately needed beyond that (learnt from answers that came late, with a 40 us
+margin, and forgotten slowly while answers come in time), then takes them with one read. So a
+row costs one write, one sleep and about one read: 1.17 wake-ups per row and device above, where
+the line that woke for each character as it came had 1.7 to 2.0 (alternating runs on this machine
+in the same hour: 110,000 to 121,000 voluntary context switches of the process for sixteen
+devices, against 75,000 to 77,000). Setting the tty's VMIN to the characters awaited, and
+waiting in poll, was tried first and spared nothing: the tty wakes a waiting poll for each
+character all the same, and each time it finds too few it also waits for its buffer to be
+flushed. A sleep until the answer's bare time on the line woke before the answer about half the
+time; the learnt lateness is what makes the single wake-up hold. It costs about 1 % of the time.
+
+**CPU.** Sixteen devices took 11.3 to 11.7 % of one core in three runs, against 12.4 to 14.8 % for
+the line that woke for each character, in alternating runs on this machine: the goal of 10 % is
+not met here. `perf record` puts about two thirds of the process's samples in the hypervisor's
+cost of enabling interrupts (`pvm_irq_enable`), which every task switch and every write to a
+pseudo-terminal (it wakes the terminal's flush worker on the other core) pay on this virtual
+machine; the program's own code (the engine, the views, the HEX file's rows) is a few per cent.
+The remaining switches are about one per row and device: the least a paced device allows.
+
+**Time.** One device's three runs took 17.5 to 20.9 s (the machine is a shared virtual one), so
+the ratios against its median flatter the others; against its fastest run, sixteen devices take
+1.03 times as long, thirty-two 1.07 and sixty-four 1.23: the goal of 1.10 for sixty-four is not
+met here. Sixty-four simulated devices are sixty-four more processes pacing their lines with
+timers on the same two cores as the program, and their answers come late more often.
 """
 
 
