@@ -13,32 +13,6 @@
 #include "update/PollingWaits.h"
 #include "update/UpdateSession.h"
 
-CUpdateDlg::UpdateFrame::UpdateFrame(CUpdateDlg& dialog) : m_dialog(dialog) {
-    m_dialog.m_nUpdateFrames++;
-}
-
-CUpdateDlg::UpdateFrame::~UpdateFrame() {
-    if (--m_dialog.m_nUpdateFrames != 0 || !m_dialog.m_bNestedFailure) {
-        return;
-    }
-    // A handler failed inside the update and the update ended without acting on it (in a
-    // message box, after the last row): it changed nothing of the update, whose own message
-    // stands, but it is never silent. It is told once that message is out: at the end of the
-    // frame's handler, or after the report of an exception that ended the frame.
-    m_dialog.m_bNestedFailure = false;
-    m_dialog.m_strUnreportedFailure = m_dialog.m_strNestedFailure;
-    m_dialog.m_strNestedFailure.clear();
-}
-
-void CUpdateDlg::ReportUnraisedFailure() {
-    if (m_nUpdateFrames != 0 || m_strUnreportedFailure.empty()) {
-        return;
-    }
-    const std::string what = m_strUnreportedFailure;
-    m_strUnreportedFailure.clear();
-    fw::Dialog::OnHandlerException(what);
-}
-
 void CUpdateDlg::OnBeginUpdate() {
     {
         const UpdateFrame frame(*this);
