@@ -1,8 +1,8 @@
 // The firmware package beside the program: the description file and the check of the HEX file.
 #include "base/TextFile.h"
 #include "fw/App.h"
-#include "ui/UpdateDlg.h"
 #include "ui/ModificationStamp.h"
+#include "ui/UpdateDlg.h"
 
 namespace {
 

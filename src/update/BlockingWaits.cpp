@@ -10,7 +10,7 @@ BlockingWaits::BlockingWaits(base::Clock& clock, std::function<bool()> stopReque
     : m_clock(clock), m_stopRequested(std::move(stopRequested)), m_idle(std::move(idle)) {}
 
 WaitResult BlockingWaits::waitForCharacter(serial::Line& line, std::uint32_t start,
-                                                   std::uint32_t limitMs, char* received) {
+                                           std::uint32_t limitMs, char* received) {
     *received = 0;
     for (;;) {
         if (m_stopRequested()) {

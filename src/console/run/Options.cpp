@@ -159,7 +159,9 @@ bool CheckCombination(const Options& o, std::string* error) {
 bool CheckStationCombination(const Options& o, std::string* error) {
     if (o.watch && (o.listPorts || o.check || o.identify)) {
         *error = std::string("--watch and ") +
-                 (o.listPorts ? "--list-ports" : o.check ? "--check" : "--identify") +
+                 (o.listPorts ? "--list-ports"
+                  : o.check   ? "--check"
+                              : "--identify") +
                  " cannot be given together";
     } else if (o.watch && o.allPorts) {
         *error = "--watch and --all-ports cannot be given together: --watch updates every "

@@ -14,8 +14,8 @@ UpdateRecord RecordOnThisMachine(Platform& platform) {
     return r;
 }
 
-std::string AppendRecord(Platform& platform, const std::string& reportPath,
-                         const std::string& port, const UpdateRecord& record) {
+std::string AppendRecord(Platform& platform, const std::string& reportPath, const std::string& port,
+                         const UpdateRecord& record) {
     std::string why;
     if (platform.appendLine(reportPath, RecordLine(record) + "\n", &why)) {
         return std::string();

@@ -12,7 +12,7 @@ UpdateRecord RecordOnThisMachine(Platform& platform);
 
 // Appends the port's record to the report file: empty when it was written, else the problem in
 // words ("keystrand-update: the record of ... could not be written ...").
-std::string AppendRecord(Platform& platform, const std::string& reportPath,
-                         const std::string& port, const UpdateRecord& record);
+std::string AppendRecord(Platform& platform, const std::string& reportPath, const std::string& port,
+                         const UpdateRecord& record);
 
 } // namespace console
