@@ -60,26 +60,6 @@ inline std::string UpdaterPath() {
     return sim.substr(0, sim.find("/../tools/")) + "/../src/console/keystrand-update";
 }
 
-// The text's lines, without their line ends.
-inline std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
-
-// The value of a --report record's field as it stands in the JSON: a quoted string, a number or
-// null.
-inline std::string RecordField(const std::string& record, const std::string& name) {
-    std::smatch m;
-    const std::regex field("\"" + name + "\":(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}]*)");
-    return std::regex_search(record, m, field) ? m[1].str() : "<missing>";
-}
-
 // The summary line's time and rate vary from run to run.
 inline std::string WithoutTimes(const std::string& text) {
     return std::regex_replace(text, std::regex("data bytes in [0-9.]+ s, [0-9]+ rows/s"),
@@ -181,7 +161,7 @@ protected:
     // yet.
     std::vector<std::string> records() const {
         const std::string text = ReadWholeFile(report);
-        return SplitLines(text.substr(0, text.rfind('\n') + 1));
+        return Lines(text.substr(0, text.rfind('\n') + 1));
     }
 
     std::string report; // the station's --report

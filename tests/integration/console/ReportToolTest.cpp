@@ -24,9 +24,6 @@ using consoletest::HexFile;
 using consoletest::Lines;
 using consoletest::ReadWholeFile;
 
-using consoletest::RecordField;
-using consoletest::SplitLines;
-
 std::string Sha256Of(const std::string& path) {
     std::string digest;
     if (std::FILE* p = ::popen(("sha256sum '" + path + "'").c_str(), "r")) {
@@ -49,40 +46,38 @@ TEST_F(ConsoleTool, EachUpdateAppendsARecordWhoseFieldsMatchItsOutcome) {
     ASSERT_EQ(run({"--package", pkg(), "--port", good.link, "--report", report}), 0) << err;
     ASSERT_EQ(run({"--package", pkg(), "--port", refusing.link, "--report", report}), 6);
 
-    const std::vector<std::string> records = SplitLines(ReadWholeFile(report));
+    const std::vector<std::string> records = Lines(ReadWholeFile(report));
     ASSERT_EQ(records.size(), 2u);
     const std::string& ok = records[0];
-    EXPECT_TRUE(std::regex_match(RecordField(ok, "time"),
+    EXPECT_TRUE(std::regex_match(Field(ok, "time"),
                                  std::regex("\"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\"")));
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
-    EXPECT_EQ(RecordField(ok, "host"), "\"" + std::string(host) + "\"");
-    EXPECT_EQ(RecordField(ok, "tool_version"), "\"2.0.0.9\"");
-    EXPECT_EQ(RecordField(ok, "port"), "\"" + good.link + "\"");
-    EXPECT_EQ(RecordField(ok, "device").rfind("\"/dev/pts/", 0), 0u) << ok;
-    EXPECT_EQ(RecordField(ok, "package_version"), "\"2.10\"");
-    EXPECT_EQ(RecordField(ok, "hex_file"), "\"firmware.hex\"");
-    EXPECT_EQ(RecordField(ok, "hex_sha256"), "\"" + Sha256Of(pkg() + "/firmware.hex") + "\"");
-    EXPECT_EQ(RecordField(ok, "device_serial"), "null")
-        << "the boot loader ran: no identity was read";
-    EXPECT_EQ(RecordField(ok, "boot_loader_version"), "\"KYST-SM-2.10\"");
-    EXPECT_EQ(RecordField(ok, "rows_sent"), "13");
-    EXPECT_EQ(RecordField(ok, "rows_total"), "13");
-    EXPECT_EQ(RecordField(ok, "data_bytes"), "192");
-    EXPECT_TRUE(std::regex_match(RecordField(ok, "seconds"), std::regex("[0-9]+\\.[0-9]{3}")));
-    EXPECT_EQ(RecordField(ok, "outcome"), "\"updated\"");
-    EXPECT_EQ(RecordField(ok, "device_state"), "\"updated\"");
-    EXPECT_EQ(RecordField(ok, "exit_code"), "0");
-    EXPECT_EQ(RecordField(ok, "message"),
-              "\"The Keystrand SM firmware has been successfully updated.\"");
+    EXPECT_EQ(Field(ok, "host"), "\"" + std::string(host) + "\"");
+    EXPECT_EQ(Field(ok, "tool_version"), "\"2.0.0.9\"");
+    EXPECT_EQ(Field(ok, "port"), "\"" + good.link + "\"");
+    EXPECT_EQ(Field(ok, "device").rfind("\"/dev/pts/", 0), 0u) << ok;
+    EXPECT_EQ(Field(ok, "package_version"), "\"2.10\"");
+    EXPECT_EQ(Field(ok, "hex_file"), "\"firmware.hex\"");
+    EXPECT_EQ(Field(ok, "hex_sha256"), "\"" + Sha256Of(pkg() + "/firmware.hex") + "\"");
+    EXPECT_EQ(Field(ok, "device_serial"), "null") << "the boot loader ran: no identity was read";
+    EXPECT_EQ(Field(ok, "boot_loader_version"), "\"KYST-SM-2.10\"");
+    EXPECT_EQ(Field(ok, "rows_sent"), "13");
+    EXPECT_EQ(Field(ok, "rows_total"), "13");
+    EXPECT_EQ(Field(ok, "data_bytes"), "192");
+    EXPECT_TRUE(std::regex_match(Field(ok, "seconds"), std::regex("[0-9]+\\.[0-9]{3}")));
+    EXPECT_EQ(Field(ok, "outcome"), "\"updated\"");
+    EXPECT_EQ(Field(ok, "device_state"), "\"updated\"");
+    EXPECT_EQ(Field(ok, "exit_code"), "0");
+    EXPECT_EQ(Field(ok, "message"), "\"The Keystrand SM firmware has been successfully updated.\"");
 
     const std::string& failed = records[1];
-    EXPECT_EQ(RecordField(failed, "port"), "\"" + refusing.link + "\"");
-    EXPECT_EQ(RecordField(failed, "rows_sent"), "5");
-    EXPECT_EQ(RecordField(failed, "outcome"), "\"transfer\"");
-    EXPECT_EQ(RecordField(failed, "device_state"), "\"incomplete\"");
-    EXPECT_EQ(RecordField(failed, "exit_code"), "6");
-    EXPECT_EQ(RecordField(failed, "message"),
+    EXPECT_EQ(Field(failed, "port"), "\"" + refusing.link + "\"");
+    EXPECT_EQ(Field(failed, "rows_sent"), "5");
+    EXPECT_EQ(Field(failed, "outcome"), "\"transfer\"");
+    EXPECT_EQ(Field(failed, "device_state"), "\"incomplete\"");
+    EXPECT_EQ(Field(failed, "exit_code"), "6");
+    EXPECT_EQ(Field(failed, "message"),
               "\"Firmware update failed at row 5 of 13: the Keystrand SM sent NAK (0x15) where "
               "XOFF (0x13) was awaited.\"");
 
@@ -90,14 +85,14 @@ TEST_F(ConsoleTool, EachUpdateAppendsARecordWhoseFieldsMatchItsOutcome) {
     const std::string gone = dir.path("line3");
     ASSERT_EQ(run({"--package", pkg(), "--port", good.link, "--port", gone, "--report", report}),
               4);
-    const std::vector<std::string> all = SplitLines(ReadWholeFile(report));
+    const std::vector<std::string> all = Lines(ReadWholeFile(report));
     ASSERT_EQ(all.size(), 4u);
-    EXPECT_EQ(RecordField(all[2], "port"), "\"" + good.link + "\"");
-    EXPECT_EQ(RecordField(all[2], "outcome"), "\"updated\"");
-    EXPECT_EQ(RecordField(all[3], "port"), "\"" + gone + "\"");
-    EXPECT_EQ(RecordField(all[3], "outcome"), "\"port\"");
-    EXPECT_EQ(RecordField(all[3], "device_state"), "\"unchanged\"");
-    EXPECT_EQ(RecordField(all[3], "device"), "null");
+    EXPECT_EQ(Field(all[2], "port"), "\"" + good.link + "\"");
+    EXPECT_EQ(Field(all[2], "outcome"), "\"updated\"");
+    EXPECT_EQ(Field(all[3], "port"), "\"" + gone + "\"");
+    EXPECT_EQ(Field(all[3], "outcome"), "\"port\"");
+    EXPECT_EQ(Field(all[3], "device_state"), "\"unchanged\"");
+    EXPECT_EQ(Field(all[3], "device"), "null");
     EXPECT_EQ(stopDevice(good), 0);
     EXPECT_EQ(stopDevice(refusing), 0);
 
@@ -128,15 +123,15 @@ TEST_F(ConsoleTool, AHostileNameOrReplyIsEscapedInTheRecordAndAPackageProblemRec
     const std::string text = ReadWholeFile(report);
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
     EXPECT_EQ(text.find('\x07'), std::string::npos);
-    const std::vector<std::string> records = SplitLines(text);
+    const std::vector<std::string> records = Lines(text);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(RecordField(records[0], "hex_file"), "\"fw\\u001b[31m\\\".hex\"");
-    EXPECT_EQ(RecordField(records[0], "message"),
+    EXPECT_EQ(Field(records[0], "hex_file"), "\"fw\\u001b[31m\\\".hex\"");
+    EXPECT_EQ(Field(records[0], "message"),
               "\"Invalid version response from the Keystrand SM on " + hostile.link +
                   ": \\\"KY\\\\x1B[2J\\\\x07ST\\\" instead of \\\"KYST-SM-2.10\\\".\"");
-    EXPECT_EQ(RecordField(records[1], "outcome"), "\"package\"");
-    EXPECT_EQ(RecordField(records[1], "exit_code"), "3");
-    EXPECT_EQ(RecordField(records[1], "hex_sha256"), "null");
+    EXPECT_EQ(Field(records[1], "outcome"), "\"package\"");
+    EXPECT_EQ(Field(records[1], "exit_code"), "3");
+    EXPECT_EQ(Field(records[1], "hex_sha256"), "null");
     EXPECT_EQ(stopDevice(hostile), 0);
 }
 
@@ -166,7 +161,7 @@ TEST(ConsoleReport, TwoProcessesAppendingAtOnceLeaveOnlyWholeLines) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    const std::vector<std::string> lines = SplitLines(ReadWholeFile(path));
+    const std::vector<std::string> lines = Lines(ReadWholeFile(path));
     ASSERT_EQ(lines.size(), 2u * kLines);
     int counts[2] = {};
     for (const std::string& line : lines) {

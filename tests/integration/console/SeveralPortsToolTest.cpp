@@ -15,7 +15,7 @@ namespace {
 using consoletest::ConsoleTool;
 using consoletest::HexFile;
 using consoletest::kIncomplete;
-using consoletest::SplitLines;
+using consoletest::Lines;
 using consoletest::TerminalRun;
 using consoletest::WithoutTimes;
 using simtool::Child;
@@ -28,7 +28,7 @@ const char* const kUpdated = "The Keystrand SM firmware has been successfully up
 // The texts of the lines that begin with the port's prefix ("name: ", padded), in order.
 std::vector<std::string> LinesOf(const std::string& text, const std::string& prefix) {
     std::vector<std::string> texts;
-    for (const std::string& line : SplitLines(text)) {
+    for (const std::string& line : Lines(text)) {
         if (line.rfind(prefix, 0) == 0) {
             texts.push_back(line.substr(prefix.size()));
         }
@@ -52,7 +52,7 @@ std::vector<std::string> Cells(const std::string& line) {
 
 // The table's rows after its header, and its last line.
 std::vector<std::vector<std::string>> TableRows(const std::string& out) {
-    const std::vector<std::string> lines = SplitLines(out);
+    const std::vector<std::string> lines = Lines(out);
     std::vector<std::vector<std::string>> rows;
     bool inTable = false;
     for (const std::string& line : lines) {
@@ -137,7 +137,7 @@ TEST_F(SeveralPorts, EachDeviceIsUpdatedAsAloneItsLinesWholeAndApartThePortNotRe
     startDevices(devices, {"", "", ""});
     // One device alone, for the lines an update says; it remembers its port.
     ASSERT_EQ(run({"--package", pkg(), "--port", devices[0].link}), 0) << out << err;
-    std::vector<std::string> alone = SplitLines(WithoutTimes(out));
+    std::vector<std::string> alone = Lines(WithoutTimes(out));
     ASSERT_GT(alone.size(), 2u);
     alone.erase(alone.begin(), alone.begin() + 2); // the package and "Updating ... through"
     const std::string remembered = ReadWholeFile(settings);
@@ -147,7 +147,7 @@ TEST_F(SeveralPorts, EachDeviceIsUpdatedAsAloneItsLinesWholeAndApartThePortNotRe
     args.insert(args.end(), {"--trace", dir.path("traces")});
     ASSERT_EQ(run(args), 0) << out << err;
     EXPECT_EQ(err, "");
-    const std::vector<std::string> lines = SplitLines(WithoutTimes(out));
+    const std::vector<std::string> lines = Lines(WithoutTimes(out));
     ASSERT_GT(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Firmware version \"2.10\", HEX file \"firmware.hex\"");
     EXPECT_EQ(lines[1], "Updating 3 Keystrand SM devices at once: " + devices[0].link + ", " +

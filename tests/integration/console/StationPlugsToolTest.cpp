@@ -15,9 +15,9 @@
 
 namespace {
 
+using consoletest::Field;
 using consoletest::HexFile;
-using consoletest::RecordField;
-using consoletest::SplitLines;
+using consoletest::Lines;
 using simtool::Child;
 using simtool::ReadWholeFile;
 using simtool::StatusValue;
@@ -45,7 +45,7 @@ Footprint FootprintOf(pid_t pid) {
         (void)entry;
         f.descriptors++;
     }
-    for (const std::string& line : SplitLines(ReadWholeFile(proc + "/status"))) {
+    for (const std::string& line : Lines(ReadWholeFile(proc + "/status"))) {
         if (line.rfind("Threads:", 0) == 0) {
             f.threads = std::stoi(line.substr(8));
         } else if (line.rfind("VmRSS:", 0) == 0) {
@@ -164,8 +164,8 @@ TEST_F(StationPlugs, TwoHundredPlugsEachUpdatedOnceAndRecordedOnceWithNothingLef
         const std::vector<std::string> all = records();
         ASSERT_EQ(all.size(), static_cast<std::size_t>(plugs)) << "batch " << batch;
         for (std::size_t r = all.size() - kNames; r < all.size(); ++r) {
-            const std::string device = Unquoted(RecordField(all[r], "device"));
-            const std::string outcome = Unquoted(RecordField(all[r], "outcome"));
+            const std::string device = Unquoted(Field(all[r], "device"));
+            const std::string outcome = Unquoted(Field(all[r], "outcome"));
             ASSERT_EQ(outcomeOf.count(device), 1u) << "batch " << batch << ": " << all[r];
             if (outcomeOf[device] == "not updated") {
                 EXPECT_NE(outcome, "updated") << all[r];

@@ -11,9 +11,9 @@
 
 namespace {
 
+using consoletest::Field;
 using consoletest::HexFile;
-using consoletest::RecordField;
-using consoletest::SplitLines;
+using consoletest::Lines;
 using consoletest::TerminalRun;
 using simtool::Child;
 using simtool::ReadWholeFile;
@@ -66,8 +66,8 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(first, "ttyUSB0");
     ASSERT_TRUE(waitForRecords(1)) << ReadWholeFile(dir.path("update.out"));
     std::vector<std::string> r = records();
-    EXPECT_EQ(RecordField(r[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
-    EXPECT_EQ(RecordField(r[0], "outcome"), "\"updated\"");
+    EXPECT_EQ(Field(r[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(Field(r[0], "outcome"), "\"updated\"");
     ASSERT_TRUE(WaitFor([&] { return StatusValue(first.status, "file_completes") == "1"; }));
     expectImageEqualsFile(first);
 
@@ -75,9 +75,9 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(second, "ttyUSB1", {"--fault", "row=3:reject"});
     ASSERT_TRUE(waitForRecords(2));
     r = records();
-    EXPECT_EQ(RecordField(r[1], "port"), "\"" + dir.path("dev/ttyUSB1") + "\"");
-    EXPECT_EQ(RecordField(r[1], "outcome"), "\"transfer\"");
-    EXPECT_EQ(RecordField(r[1], "exit_code"), "6");
+    EXPECT_EQ(Field(r[1], "port"), "\"" + dir.path("dev/ttyUSB1") + "\"");
+    EXPECT_EQ(Field(r[1], "outcome"), "\"transfer\"");
+    EXPECT_EQ(Field(r[1], "exit_code"), "6");
 
     // Both stay plugged: well past their settling time, neither is opened again.
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -91,8 +91,8 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
     plug(again, "ttyUSB0");
     ASSERT_TRUE(waitForRecords(3));
     r = records();
-    EXPECT_EQ(RecordField(r[2], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
-    EXPECT_EQ(RecordField(r[2], "outcome"), "\"updated\"");
+    EXPECT_EQ(Field(r[2], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(Field(r[2], "outcome"), "\"updated\"");
 
     EXPECT_EQ(stopStation(station), 6) << out << err;
     EXPECT_EQ(records().size(), 3u);
@@ -106,7 +106,7 @@ TEST_F(Station, EachDevicePluggedInIsUpdatedOnceRecordedAndLeftAloneUntilPlugged
               std::string::npos)
         << out;
     // Every line of a port begins with it.
-    for (const std::string& line : SplitLines(out + err)) {
+    for (const std::string& line : Lines(out + err)) {
         if (line.find(": ") != std::string::npos && line.rfind(dir.path("dev/"), 0) != 0 &&
             line.rfind("Firmware version", 0) != 0 && line.rfind("Watching", 0) != 0) {
             ADD_FAILURE() << "a line without its port: " << line;
@@ -155,7 +155,7 @@ TEST_F(Station, OnlyThePortsThatPassAFilterAreListedChosenOrWatched) {
     Child station;
     ASSERT_TRUE(startStation(station, {"--port-filter", "vid=0403,pid=6001"}));
     ASSERT_TRUE(waitForRecords(1));
-    EXPECT_EQ(RecordField(records()[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
+    EXPECT_EQ(Field(records()[0], "port"), "\"" + dir.path("dev/ttyUSB0") + "\"");
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(stopStation(station, SIGTERM), 0) << out << err;
     EXPECT_EQ(records().size(), 1u);
@@ -180,7 +180,7 @@ TEST_F(Station, AStopDuringAnUpdateStopsItSaysWhereItStoodAndRecordsIt) {
         kLimit));
     EXPECT_EQ(stopStation(station, SIGTERM), 143) << out << err;
     ASSERT_EQ(records().size(), 1u);
-    EXPECT_EQ(RecordField(records()[0], "outcome"), "\"stopped\"");
+    EXPECT_EQ(Field(records()[0], "outcome"), "\"stopped\"");
     EXPECT_NE(err.find(dir.path("dev/ttyACM0") + ": Stopped by SIGTERM "), std::string::npos)
         << err;
     EXPECT_NE(out.find("0 of 1 device updated; exit code 143."), std::string::npos) << out;
@@ -196,7 +196,7 @@ TEST_F(Station, APortThatCannotBeOpenedIsToldOnceAndTriedAgainOnlyWhenPluggedAne
     Child station;
     ASSERT_TRUE(startStation(station, {"--trace", dir.path("traces")}));
     ASSERT_TRUE(waitForRecords(1));
-    EXPECT_EQ(RecordField(records()[0], "outcome"), "\"port\"");
+    EXPECT_EQ(Field(records()[0], "outcome"), "\"port\"");
     ::close(other);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(records().size(), 1u) << "not tried again while it stays plugged";
@@ -206,7 +206,7 @@ TEST_F(Station, APortThatCannotBeOpenedIsToldOnceAndTriedAgainOnlyWhenPluggedAne
     Device again;
     plug(again, "ttyUSB3");
     ASSERT_TRUE(waitForRecords(2));
-    EXPECT_EQ(RecordField(records()[1], "outcome"), "\"updated\"");
+    EXPECT_EQ(Field(records()[1], "outcome"), "\"updated\"");
     EXPECT_EQ(stopStation(station), 4) << out << err;
     EXPECT_NE(err.find(dir.path("dev/ttyUSB3") + ": "), std::string::npos) << err;
     EXPECT_NE(err.find("held open by"), std::string::npos) << err;
