@@ -8,6 +8,9 @@
 /* The device, as titles and messages name it. */
 #define DEVICE_NAME "Keystrand SM"
 
+/* The firmware package's description file, beside the programs: its version and the HEX file. */
+#define DESCRIPTION_FILE_NAME "Keystrand_SM.txt"
+
 #define COMPANY_NAME "Fenmoor Systems"
 /* The dialog program's file name without extension, which the framework takes as the
    application's name (the settings key below the company's). */

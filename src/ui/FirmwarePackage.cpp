@@ -1,4 +1,5 @@
 // The firmware package beside the program: the description file and the check of the HEX file.
+#include "base/ProductNames.h"
 #include "base/TextFile.h"
 #include "fw/App.h"
 #include "ui/ModificationStamp.h"
@@ -6,7 +7,6 @@
 
 namespace {
 
-const char* const kDescriptionFileName = "Keystrand_SM.txt";
 const char* const kPackageCaption = DEVICE_NAME " Update";
 
 base::FileOpener* Files() {
@@ -18,7 +18,7 @@ base::FileOpener* Files() {
 
 BOOL CUpdateDlg::LoadFirmwarePackage() {
     const std::string caption = kPackageCaption;
-    const std::string path = m_strProgramDir + kDescriptionFileName;
+    const std::string path = m_strProgramDir + DESCRIPTION_FILE_NAME;
     base::TextFile description(Files());
     bool opened = description.Open(path);
     if (opened) {

@@ -44,7 +44,7 @@ int RunUpdate(const Options& options, Platform& platform, const Stream& out, con
     if (job.refused) {
         result = run.refused(job.refusal);
     } else {
-        view->note("Updating the Keystrand SM through " + Escaped(port));
+        view->note("Updating the " DEVICE_NAME " through " + Escaped(port));
         result = run.run(job.package, job.checked);
     }
     const Stream& to = result.outcome.ok() ? out : err;

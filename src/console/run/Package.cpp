@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "base/ProductNames.h"
 #include "base/Sha256.h"
 #include "base/TextFile.h"
 #include "console/words/Text.h"
@@ -11,7 +12,7 @@ namespace console {
 
 Package ReadPackage(const std::string& folderPrefix, const FileProblem& whyUnreadable) {
     Package p;
-    p.descriptionPath = folderPrefix + kDescriptionFileName;
+    p.descriptionPath = folderPrefix + DESCRIPTION_FILE_NAME;
     base::TextFile description;
     if (!description.Open(p.descriptionPath)) {
         p.problem = Package::Problem::kDescriptionUnreadable;
@@ -90,7 +91,7 @@ std::string DescribePackageProblem(const Package& p) {
     case Package::Problem::kHexTooLarge:
         return "the firmware HEX file " + Quoted(p.hexPath) + " is larger than " +
                std::to_string(kMaxHexFileBytes >> 20) +
-               " MiB: no firmware of the Keystrand SM is, so it is not one";
+               " MiB: no firmware of the " DEVICE_NAME " is, so it is not one";
     }
     return std::string();
 }

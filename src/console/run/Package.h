@@ -7,8 +7,6 @@
 
 namespace console {
 
-constexpr char kDescriptionFileName[] = "Keystrand_SM.txt";
-
 // No HEX file of the device comes near this: its whole flash written as 16-byte records takes a
 // few hundred KiB.
 constexpr std::size_t kMaxHexFileBytes = 8u << 20;

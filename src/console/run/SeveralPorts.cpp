@@ -80,7 +80,7 @@ int RunSeveralPorts(const Options& options, Platform& platform, const Stream& ou
     for (const std::string& name : names) {
         list += (list.empty() ? "" : ", ") + name;
     }
-    Say(out, "Updating " + std::to_string(count) + " Keystrand SM " +
+    Say(out, "Updating " + std::to_string(count) + " " DEVICE_NAME " " +
                  (count == 1 ? "device" : "devices at once") + ": " + list);
     std::fflush(out.file);
     for (const auto& u : updates) {

@@ -284,7 +284,7 @@ int RunStation(const Options& options, Platform& platform, const Stream& out, co
     }
     const std::string filters = FilterList(options);
     Say(out, "Watching the serial ports" + (filters.empty() ? "" : " that pass " + filters) +
-                 ": each Keystrand SM plugged in is updated once; unplug it when it is done. "
+                 ": each " DEVICE_NAME " plugged in is updated once; unplug it when it is done. "
                  "Ctrl-C ends the station.");
     std::fflush(out.file);
     Station station(options, platform, job, out, err);

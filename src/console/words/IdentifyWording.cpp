@@ -1,6 +1,7 @@
 // The words of --identify for each thing a port may show.
 #include "console/words/IdentifyWording.h"
 
+#include "base/ProductNames.h"
 #include "console/words/ExitCodes.h"
 #include "console/words/OutcomeWording.h"
 #include "console/words/Record.h"
@@ -38,8 +39,8 @@ std::string Finding(const Identification& f, IdentifyWords* w) {
     if (f.received.empty()) {
         return "DSR on, but nothing answered \"<V\" within 2 s.";
     }
-    return "DSR on, but the answer to \"<V\" is no Keystrand SM identity: " + Quoted(f.received) +
-           ".";
+    return "DSR on, but the answer to \"<V\" is no " DEVICE_NAME " identity: " +
+           Quoted(f.received) + ".";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The words for each outcome of an update: what happened, where, the device's state, what next.
 #include "console/words/OutcomeWording.h"
 
+#include "base/ProductNames.h"
 #include "console/words/ExitCodes.h"
 #include "console/words/StageWords.h"
 #include "console/words/Text.h"
@@ -15,7 +16,7 @@ using update::Failure;
 using update::Outcome;
 using update::Stage;
 
-const char* const kDevice = "the Keystrand SM";
+const char* const kDevice = "the " DEVICE_NAME;
 
 std::string Of(int row, int total) {
     return std::to_string(row) + " of " + std::to_string(total);
@@ -144,7 +145,7 @@ void DescribeFailure(const Outcome& o, const RunContext& c, OutcomeReport* r) {
         break;
     case Failure::kNoIdentity:
         r->headline =
-            "Cannot find a Keystrand SM" + on + ": no valid identity reply to \"<V\" within 2 s.";
+            "Cannot find a " DEVICE_NAME + on + ": no valid identity reply to \"<V\" within 2 s.";
         if (!o.reply.empty()) {
             r->details.push_back("Received: " + Quoted(o.reply) + ".");
         }
@@ -293,7 +294,7 @@ OutcomeReport DescribeOutcome(const Outcome& o, const RunContext& c) {
     OutcomeReport r;
     r.exitCode = ExitCodeOf(o, c.stopSignal);
     if (o.ok()) {
-        r.headline = "The Keystrand SM firmware has been successfully updated.";
+        r.headline = "The " DEVICE_NAME " firmware has been successfully updated.";
         return r;
     }
     if (o.failure == Failure::kStopped) {
