@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+#include "serial/UsbInstanceId.h"
+
 namespace serial {
 
 namespace {
@@ -30,17 +32,8 @@ bool ParseId(std::string text, std::string* id) {
     if (text.size() > 2 && text[0] == '0' && Lower(text[1]) == 'x') {
         text = text.substr(2);
     }
-    if (text.empty() || text.size() > 4) {
-        return false;
-    }
-    *id = std::string(4 - text.size(), '0');
-    for (const char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-        *id += Lower(c);
-    }
-    return true;
+    *id = UsbIdFromHex(text);
+    return !id->empty();
 }
 
 std::string LastPart(const std::string& name) {

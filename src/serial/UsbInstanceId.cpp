@@ -22,14 +22,7 @@ std::string IdAfter(const std::string& upper, const std::string& key) {
     if (at == std::string::npos || at + key.size() + 4 > upper.size()) {
         return std::string();
     }
-    std::string id;
-    for (std::size_t i = at + key.size(); i < at + key.size() + 4; ++i) {
-        if (!std::isxdigit(static_cast<unsigned char>(upper[i]))) {
-            return std::string();
-        }
-        id += static_cast<char>(std::tolower(static_cast<unsigned char>(upper[i])));
-    }
-    return id;
+    return UsbIdFromHex(upper.substr(at + key.size(), 4));
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -46,6 +39,20 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 } // namespace
+
+std::string UsbIdFromHex(const std::string& text) {
+    if (text.empty() || text.size() > 4) {
+        return std::string();
+    }
+    std::string id(4 - text.size(), '0');
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::string();
+        }
+        id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return id;
+}
 
 bool UsbIdsFromInstanceId(const std::string& instanceId, UsbIds* ids) {
     *ids = UsbIds();

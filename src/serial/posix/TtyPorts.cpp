@@ -2,7 +2,6 @@
 #include "serial/posix/TtyPorts.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 
@@ -10,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "serial/UsbInstanceId.h"
 
 namespace serial::posix {
 
@@ -72,21 +73,6 @@ std::string BaseName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }
 
-// A USB id as four lower-case hex digits; empty when the text is not one.
-std::string UsbId(const std::string& text) {
-    if (text.empty() || text.size() > 4) {
-        return std::string();
-    }
-    std::string id(4 - text.size(), '0');
-    for (const char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return std::string();
-        }
-        id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return id;
-}
-
 // What the USB device above a tty tells of itself: maker and product, the vendor and product
 // ids, the serial number, into the port's description and ids.
 void AddUsbFacts(const std::string& ttyName, const std::string& sysDir, PortInfo* port) {
@@ -107,8 +93,8 @@ void AddUsbFacts(const std::string& ttyName, const std::string& sysDir, PortInfo
                 text += ", serial " + port->serialNumber;
             }
             port->description = text;
-            port->vendorId = UsbId(vendor);
-            port->productId = UsbId(product);
+            port->vendorId = UsbIdFromHex(vendor);
+            port->productId = UsbIdFromHex(product);
             return;
         }
         dir = dir.substr(0, dir.find_last_of('/'));
