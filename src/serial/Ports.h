@@ -40,4 +40,12 @@ public:
     virtual std::unique_ptr<PortWatch> watch(base::Clock& clock) = 0;
 };
 
+// The advice every system gives for a port held by a program it cannot name, and for a port
+// that is not there.
+inline std::string CloseHolderAdvice(const std::string& port) {
+    return "Close the other program that uses " + port + ".";
+}
+constexpr char kMissingPortAdvice[] =
+    "See --list-ports for the ports present; a USB adapter may have been unplugged.";
+
 } // namespace serial

@@ -1,9 +1,16 @@
 // serial::ReadAhead: what one read from a line brought beyond what was asked, kept for the next.
 #pragma once
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace serial {
+
+// How long characters take on a line of the given speed (9600 where none is set yet), in
+// microseconds: ten bits each, 8N1 with its start and stop bits.
+inline std::uint64_t LineTimeUs(std::uint64_t characters, std::uint32_t baud) {
+    return characters * 10000000ULL / (baud > 0 ? baud : 9600);
+}
 
 // A device's answer often comes in one piece (XOFF, "~" and XON together): one system call
 // takes it all, and the characters are handed out one by one from here. It also keeps how many

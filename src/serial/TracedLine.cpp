@@ -67,7 +67,11 @@ void TracedLine::event(const std::string& what) {
     if (m_log == nullptr) {
         return;
     }
-    const std::uint32_t ms = m_clock.getTickCount() - m_start;
+    writeAt(m_clock.getTickCount(), what);
+}
+
+void TracedLine::writeAt(std::uint32_t tick, const std::string& what) {
+    const std::uint32_t ms = tick - m_start;
     std::fprintf(m_log, "%6lu.%03lu %s\n", static_cast<unsigned long>(ms / 1000),
                  static_cast<unsigned long>(ms % 1000), what.c_str());
 }
@@ -76,9 +80,7 @@ void TracedLine::flushReceived() {
     if (m_received.empty() || m_log == nullptr) {
         return;
     }
-    const std::uint32_t ms = m_receivedTick - m_start;
-    std::fprintf(m_log, "%6lu.%03lu rx %s\n", static_cast<unsigned long>(ms / 1000),
-                 static_cast<unsigned long>(ms % 1000), base::Quoted(m_received).c_str());
+    writeAt(m_receivedTick, "rx " + base::Quoted(m_received));
     m_received.clear();
     std::fflush(m_log);
 }

@@ -47,6 +47,8 @@ public:
 private:
     void event(const std::string& what);
     void flushReceived();
+    // One line of the trace: the time since the start, then what happened.
+    void writeAt(std::uint32_t tick, const std::string& what);
 
     Line& m_inner;
     base::Clock& m_clock;

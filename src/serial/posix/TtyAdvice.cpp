@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "base/Printable.h"
+#include "serial/Ports.h"
 #include "serial/posix/TtyHolders.h"
 
 namespace serial::posix {
@@ -104,11 +105,11 @@ std::string TtyOpenAdvice(const std::string& path, const base::SystemError& erro
     case Cause::kBusy: {
         const std::string holder = OtherHolderOf(path);
         return holder.empty()
-                   ? "Close the other program that uses " + shown + "."
+                   ? CloseHolderAdvice(shown)
                    : shown + " is held open by " + base::Escaped(holder) + ": close it first.";
     }
     case Cause::kNoSuchPort:
-        return "See --list-ports for the ports present; a USB adapter may have been unplugged.";
+        return kMissingPortAdvice;
     case Cause::kNotASerialPort:
     case Cause::kUnknown:
         break;

@@ -287,11 +287,8 @@ int TtyLine::read(char* buffer, int max, std::uint32_t limitMs) {
     // nothing has come yet does the first character end the wait.
     const int gather = limitMs > 0 ? m_readAhead.gather() : 0;
     if (gather > 1) {
-        const std::uint32_t baud = m_baud > 0 ? m_baud : 9600;
-        m_due = m_dueFrom +
-                std::chrono::microseconds((static_cast<unsigned long long>(m_writtenSinceRead) +
-                                           static_cast<unsigned>(gather)) *
-                                          10000000ULL / baud);
+        m_due = m_dueFrom + std::chrono::microseconds(LineTimeUs(
+                                m_writtenSinceRead + static_cast<unsigned>(gather), m_baud));
         if (!sleepUntil(m_due + std::chrono::microseconds(m_lateUs), limitMs)) {
             return 0; // a stop: the caller looks
         }

@@ -56,9 +56,9 @@ std::unique_ptr<Line> ComPortSet::line(const std::string& name) {
 std::string ComPortSet::openAdvice(const std::string& name, const base::SystemError& error) {
     switch (error.cause) {
     case base::SystemError::Cause::kBusy:
-        return "Close the other program that uses " + name + ".";
+        return CloseHolderAdvice(name);
     case base::SystemError::Cause::kNoSuchPort:
-        return "See --list-ports for the ports present; a USB adapter may have been unplugged.";
+        return kMissingPortAdvice;
     default:
         return std::string();
     }
