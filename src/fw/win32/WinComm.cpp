@@ -1,45 +1,13 @@
 // fw::win32::WinComm: passes each comm call to the Windows kernel function of the same name.
 #include "fw/win32/WinComm.h"
 
-namespace fw::win32 {
+#include "base/win32/SystemErrorFromCode.h"
 
-base::SystemError WinComm::ErrorFromCode(DWORD code) {
-    base::SystemError e;
-    e.code = static_cast<long>(code);
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_UNIT:
-    case ERROR_DEV_NOT_EXIST:
-        e.cause = base::SystemError::Cause::kNoSuchPort;
-        break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        // A COM port is opened without sharing: Windows refuses a second opener with "access
-        // denied", so that is how a port held by another program shows.
-        e.cause = base::SystemError::Cause::kBusy;
-        break;
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_NOT_SUPPORTED:
-        e.cause = base::SystemError::Cause::kNotASerialPort;
-        break;
-    default:
-        break;
-    }
-    char text[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, text, sizeof text, nullptr);
-    e.text.assign(text, n);
-    while (!e.text.empty() && (e.text.back() == '\n' || e.text.back() == '\r' ||
-                               e.text.back() == ' ' || e.text.back() == '.')) {
-        e.text.pop_back();
-    }
-    return e;
-}
+namespace fw::win32 {
 
 BOOL WinComm::note(BOOL ok) {
     if (!ok) {
-        m_lastError = ErrorFromCode(::GetLastError());
+        m_lastError = base::SystemErrorFromCode(::GetLastError());
     }
     return ok;
 }

@@ -25,9 +25,6 @@ public:
     BOOL getCommModemStatus(HANDLE h, DWORD* status) override;
     base::SystemError lastError() const override { return m_lastError; }
 
-    // The cause that a user can act on for a GetLastError code of a port, with the system's text.
-    static base::SystemError ErrorFromCode(DWORD code);
-
 private:
     // Keeps GetLastError's code when ok is FALSE; returns ok.
     BOOL note(BOOL ok);

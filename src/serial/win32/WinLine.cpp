@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fw/win32/WinComm.h"
+#include "base/win32/SystemErrorFromCode.h"
 
 namespace serial::win32 {
 
@@ -15,7 +15,7 @@ WinLine::~WinLine() {
 }
 
 bool WinLine::fail() {
-    m_error = fw::win32::WinComm::ErrorFromCode(::GetLastError());
+    m_error = base::SystemErrorFromCode(::GetLastError());
     return false;
 }
 
@@ -97,7 +97,7 @@ bool WinLine::write(const std::string& data) {
         return fail();
     }
     if (written != data.size()) {
-        m_error = fw::win32::WinComm::ErrorFromCode(ERROR_TIMEOUT);
+        m_error = base::SystemErrorFromCode(ERROR_TIMEOUT);
         return false;
     }
     return true;
@@ -123,14 +123,12 @@ bool WinLine::setReadTimeouts(DWORD interval, DWORD multiplier, DWORD constant) 
 }
 
 DWORD WinLine::gatherWindowMs(int characters) {
-    // What is still on its way out goes first, then the answer: ten bits a character.
+    // What is still on its way out goes first, then the answer.
     DWORD errors = 0;
     COMSTAT stat{};
     const DWORD queued = ::ClearCommError(m_handle, &errors, &stat) ? stat.cbOutQue : 0;
-    const DWORD baud = m_baud > 0 ? m_baud : 9600;
     return kGatherMs +
-           static_cast<DWORD>(
-               (static_cast<unsigned long long>(queued) + characters) * 10000 / baud + 1);
+           static_cast<DWORD>(LineTimeUs(std::uint64_t{queued} + characters, m_baud) / 1000 + 1);
 }
 
 int WinLine::read(char* buffer, int max, std::uint32_t limitMs) {

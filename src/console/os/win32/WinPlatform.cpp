@@ -5,8 +5,8 @@
 #include "app/ProgramDir.h"
 #include "base/ProductNames.h"
 #include "base/SteadyClock.h"
+#include "base/win32/SystemErrorFromCode.h"
 #include "console/os/Platform.h"
-#include "fw/win32/WinComm.h"
 #include "fw/win32/WinProfile.h"
 #include "serial/ComName.h"
 #include "serial/win32/ComPortSet.h"
@@ -73,7 +73,7 @@ public:
         case ERROR_SHARING_VIOLATION:
             return "in use by another program";
         default:
-            return fw::win32::WinComm::ErrorFromCode(code).text;
+            return base::SystemErrorFromCode(code).text;
         }
     }
 
@@ -88,7 +88,7 @@ public:
             ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            *why = fw::win32::WinComm::ErrorFromCode(::GetLastError()).text;
+            *why = base::SystemErrorFromCode(::GetLastError()).text;
             return false;
         }
         DWORD written = 0;
@@ -96,7 +96,7 @@ public:
             ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
             written == text.size() && ::FlushFileBuffers(h);
         if (!ok) {
-            *why = fw::win32::WinComm::ErrorFromCode(::GetLastError()).text;
+            *why = base::SystemErrorFromCode(::GetLastError()).text;
         }
         ::CloseHandle(h);
         return ok;
