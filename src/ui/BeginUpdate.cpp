@@ -86,9 +86,8 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
     if (m_nUpdateFrames > 0) {
         // A handler run inside the update: ending the update here would close the port under
         // the transfer that still runs below. The update's frame ends it.
-        if (!m_bNestedFailure) {
+        if (m_strNestedFailure.empty()) {
             m_strNestedFailure = what;
-            m_bNestedFailure = true;
         }
         return;
     }
@@ -109,10 +108,9 @@ void CUpdateDlg::OnHandlerException(const std::string& what) {
 }
 
 void CUpdateDlg::RaiseNestedHandlerFailure() {
-    if (m_bNestedFailure) {
+    if (!m_strNestedFailure.empty()) {
         // Raised once: the update's frame reports it as the cause of the update's end.
         const std::string what = m_strNestedFailure;
-        m_bNestedFailure = false;
         m_strNestedFailure.clear();
         throw std::runtime_error(what);
     }

@@ -100,8 +100,8 @@ private:
         CUpdateDlg& m_dialog;
     };
     int m_nUpdateFrames = 0;
-    // The first exception of a handler run inside the update's frame, until that frame acts.
-    bool m_bNestedFailure = false;
+    // The first exception of a handler run inside the update's frame, until that frame acts
+    // (a handler's failure always has words).
     std::string m_strNestedFailure;
     // A recorded exception that the update ended without raising, told once the update's own
     // message is out.

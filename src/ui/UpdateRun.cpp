@@ -12,14 +12,13 @@ CUpdateDlg::UpdateFrame::UpdateFrame(CUpdateDlg& dialog) : m_dialog(dialog) {
 }
 
 CUpdateDlg::UpdateFrame::~UpdateFrame() {
-    if (--m_dialog.m_nUpdateFrames != 0 || !m_dialog.m_bNestedFailure) {
+    if (--m_dialog.m_nUpdateFrames != 0 || m_dialog.m_strNestedFailure.empty()) {
         return;
     }
     // A handler failed inside the update and the update ended without acting on it (in a
     // message box, after the last row): it changed nothing of the update, whose own message
     // stands, but it is never silent. It is told once that message is out: at the end of the
     // frame's handler, or after the report of an exception that ended the frame.
-    m_dialog.m_bNestedFailure = false;
     m_dialog.m_strUnreportedFailure = m_dialog.m_strNestedFailure;
     m_dialog.m_strNestedFailure.clear();
 }
