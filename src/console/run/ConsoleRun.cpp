@@ -59,21 +59,15 @@ int RunUpdate(const Options& options, Platform& platform, const Stream& out, con
 }
 
 int RunCheck(const Options& options, Platform& platform, const Stream& out, const Stream& err) {
-    const Package package =
-        ReadPackage(PackageDir(options, platform),
-                    [&](const std::string& path) { return platform.whyUnreadable(path); });
-    if (package.versionRead()) {
-        Say(out, "Firmware version " + Quoted(package.version) +
-                     (package.hexName.empty() ? "" : ", HEX file " + Quoted(package.hexName)));
-    }
+    UpdateJob job;
+    ReadJobPackage(options, platform, out, &job);
+    const Package& package = job.package;
     if (!package.ok()) {
         Say(err, CONSOLE_PROGRAM_NAME ": " + DescribePackageProblem(package) + ".");
         Say(err, "Package check failed.");
         return kExitPackage;
     }
-    base::TextFile text;
-    text.OpenText(package.hexText);
-    const update::HexFileSummary summary = update::CheckHexRows(text);
+    const update::HexFileSummary& summary = job.checked;
     if (!summary.ok()) {
         Say(err, "Package check failed: " + summary.problem.Describe() + ".");
         if (!summary.problem.rowText.empty()) {

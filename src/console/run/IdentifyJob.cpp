@@ -28,7 +28,6 @@ void AskIdentity(Platform& platform, serial::Line& line, Identification* found) 
         platform.clock(), [] { return StopSignal() != 0; }, [] {});
     // What came before the question is no answer to it.
     line.purgeInput();
-    found->asked = true;
     if (!line.write(update::kIdentityCommand)) {
         found->lineFailed = true;
         found->lineError = line.lastError();
@@ -67,7 +66,7 @@ UpdateRecord RecordOf(Platform& platform, const std::string& port, std::time_t s
     r.deviceSerial = words.serial;
     r.seconds = found.elapsedMs / 1000.0;
     r.outcome = "identified";
-    r.deviceState = "unchanged";
+    r.deviceState = DeviceStateWord(update::DeviceState::kUnchanged);
     r.exitCode = words.exitCode;
     r.message = words.lines.front();
     return r;

@@ -271,14 +271,14 @@ std::string HelpText(const std::string& p) {
     t += "       " + p + " --check [--package DIR]\n";
     t += "       " + p + " --list-ports [--port-filter FILTER]...\n";
     t += "       " + p + " --version | --help\n\n";
-    t += "Puts new firmware into the Keystrand SM over a serial port: reads the firmware\n"
+    t += "Puts new firmware into the " DEVICE_NAME " over a serial port: reads the firmware\n"
          "package, talks the device's application firmware into its boot loader (when\n"
          "the device holds DSR up; without DSR the boot loader is assumed to run), sends\n"
          "the HEX file row by row under the boot loader's handshake, shows the progress,\n"
          "says how the update ended and what the device holds, and remembers the port\n"
          "after a successful update. Ctrl-C stops the update at once.\n\n";
     t += "Options:\n";
-    t += "  --package DIR  folder of the firmware package: Keystrand_SM.txt (firmware\n"
+    t += "  --package DIR  folder of the firmware package: " DESCRIPTION_FILE_NAME " (firmware\n"
          "                 version, HEX file name) and that HEX file (default: this\n"
          "                 program's own folder)\n";
     t += "  --port PORT    the port to update through, " + std::string(portForm) +

@@ -23,6 +23,18 @@ std::unique_ptr<RunView> ViewOf(PortBoard& board, std::size_t slot, const Stream
 
 } // namespace
 
+bool DrawsLive(const Stream& out) {
+    return out.terminal && out.cursorMovement;
+}
+
+std::unique_ptr<PortScreen> ScreenFor(const Stream& out, const Stream& err, ScreenStyle style) {
+    if (DrawsLive(out)) {
+        return std::make_unique<LiveLines>(out.file, err.file, out.width, style);
+    }
+    return std::make_unique<PrefixedLines>(
+        out.file, err.file, [&out] { return out.columns(); }, style);
+}
+
 PortUpdate::PortUpdate(Platform& platform, PortBoard& board, std::size_t slot,
                        const std::string& port, const Stream& out, bool live, const UpdateJob& job)
     : m_board(board), m_slot(slot), m_job(job),

@@ -12,10 +12,17 @@
 #include "console/run/UpdateJob.h"
 #include "console/run/UpdateRun.h"
 #include "console/view/PortBoard.h"
+#include "console/view/PortScreen.h"
 #include "console/view/PortsSummary.h"
 #include "console/view/RunView.h"
 
 namespace console {
+
+// Whether the ports' lines are drawn live: on a terminal that takes the cursor's movement.
+bool DrawsLive(const Stream& out);
+// The screen of the ports' lines: live where DrawsLive, else plain lines.
+std::unique_ptr<PortScreen> ScreenFor(const Stream& out, const Stream& err,
+                                      ScreenStyle style = ScreenStyle());
 
 class PortUpdate {
 public:

@@ -2,8 +2,6 @@
 // one thread drawing, and the table at the end.
 #include "console/run/SeveralPorts.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,11 +37,10 @@ int RunSeveralPorts(const Options& options, Platform& platform, const Stream& ou
         names.push_back(Escaped(port));
     }
     PortBoard board(names);
-    const bool live = out.terminal && out.cursorMovement;
-    if (!options.trace.empty() && !MakeTraceFolder(options.trace)) {
-        const int error = errno;
-        Say(err, CONSOLE_PROGRAM_NAME ": cannot make the trace folder " + Quoted(options.trace) +
-                     ": " + std::strerror(error));
+    const bool live = DrawsLive(out);
+    const std::string traceProblem = TraceFolderProblem(options.trace);
+    if (!traceProblem.empty()) {
+        Say(err, traceProblem);
         return kExitUsage;
     }
     const std::vector<std::string> traces =
@@ -86,13 +83,7 @@ int RunSeveralPorts(const Options& options, Platform& platform, const Stream& ou
     for (const auto& u : updates) {
         u->start();
     }
-    std::unique_ptr<PortScreen> screen;
-    if (live) {
-        screen = std::make_unique<LiveLines>(out.file, err.file, out.width);
-    } else {
-        screen =
-            std::make_unique<PrefixedLines>(out.file, err.file, [&out] { return out.columns(); });
-    }
+    const std::unique_ptr<PortScreen> screen = ScreenFor(out, err);
     for (;;) {
         const PortBoard::Snapshot snapshot = board.take();
         screen->show(snapshot);

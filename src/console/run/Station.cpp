@@ -1,8 +1,6 @@
 // The station: the ports watched, one update per plug, the board drawn, the table at the end.
 #include "console/run/Station.h"
 
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <deque>
 #include <map>
@@ -50,16 +48,10 @@ public:
     Station(const Options& options, Platform& platform, const UpdateJob& job, const Stream& out,
             const Stream& err)
         : m_options(options), m_platform(platform), m_job(job), m_out(out), m_err(err),
-          m_live(out.terminal && out.cursorMovement), m_board(std::vector<std::string>()),
+          m_live(DrawsLive(out)), m_board(std::vector<std::string>()),
+          m_screen(ScreenFor(out, err, ScreenStyle{true, out.terminal})),
           m_arrivals(platform.ports(), options.portFilters, platform.clock(), SettleMs()),
           m_started(std::time(nullptr)), m_startTick(platform.clock().getTickCount()) {
-        const ScreenStyle style{true, out.terminal};
-        if (m_live) {
-            m_screen = std::make_unique<LiveLines>(out.file, err.file, out.width, style);
-        } else {
-            m_screen = std::make_unique<PrefixedLines>(
-                out.file, err.file, [&out] { return out.columns(); }, style);
-        }
         if (!options.trace.empty()) {
             m_tracePrefix = platform.folderPrefix(options.trace);
         }
@@ -68,7 +60,6 @@ public:
     // Until a stop, and every update it stopped has ended; the exit code.
     int run() {
         handle(m_arrivals.start());
-        tellFallback();
         for (;;) {
             reap();
             const bool stopping = StopSignal() != 0;
@@ -276,10 +267,9 @@ int RunStation(const Options& options, Platform& platform, const Stream& out, co
         }
         return job.refusal.exitCode;
     }
-    if (!options.trace.empty() && !MakeTraceFolder(options.trace)) {
-        const int error = errno;
-        Say(err, CONSOLE_PROGRAM_NAME ": cannot make the trace folder " + Quoted(options.trace) +
-                     ": " + std::strerror(error));
+    const std::string traceProblem = TraceFolderProblem(options.trace);
+    if (!traceProblem.empty()) {
+        Say(err, traceProblem);
         return kExitUsage;
     }
     const std::string filters = FilterList(options);

@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <direct.h>
 #endif
+
+#include "base/ProductNames.h"
+#include "console/words/Text.h"
 
 namespace console {
 
@@ -50,6 +54,15 @@ bool MakeTraceFolder(const std::string& path) {
         return false;
     }
     return true;
+}
+
+std::string TraceFolderProblem(const std::string& path) {
+    if (path.empty() || MakeTraceFolder(path)) {
+        return std::string();
+    }
+    const int error = errno;
+    return CONSOLE_PROGRAM_NAME ": cannot make the trace folder " + Quoted(path) + ": " +
+           std::strerror(error);
 }
 
 std::vector<std::string> TraceNames(const std::string& folderPrefix,

@@ -10,6 +10,9 @@ namespace console {
 // The trace folder, made when missing; false (with errno) when it cannot be, or when a file that
 // is no folder has its name.
 bool MakeTraceFolder(const std::string& path);
+// The --trace folder made where one is asked for: empty when it is there (or none is asked
+// for), else the problem in words ("keystrand-update: cannot make the trace folder ...").
+std::string TraceFolderProblem(const std::string& path);
 
 // The trace file of each port, in the folder: trace-<the port's last name part>.log, a number
 // added where two ports end alike. Never "COM3.log": Windows takes any name that begins "COM3."

@@ -14,7 +14,6 @@ struct Identification {
     base::SystemError openError; // why the port did not open
     std::string openAdvice;      // the platform's word on that, e.g. the group to join
     serial::Dsr dsr = serial::Dsr::kUnknown;
-    bool asked = false;      // "<V" went out
     std::string identity;    // the 18 characters of a right identity reply; empty when none came
     std::string received;    // what came instead (its first 25 characters)
     bool lineFailed = false; // the line failed while the reply was awaited

@@ -1,5 +1,4 @@
-// The console's words for where an update stands: one table for the live lines, the stops and
-// the trace.
+// The console's words for where an update stands: one table for the live lines and the stops.
 #pragma once
 #include "update/UpdateOutcome.h"
 

@@ -1,4 +1,4 @@
-// Text for the console and the trace: the one measure of a text's width on a terminal, with its
+// Text for the console: the one measure of a text's width on a terminal, with its
 // fitting and wrapping; bytes from files and the device are escaped by the ground floor's rules.
 #pragma once
 #include <string>

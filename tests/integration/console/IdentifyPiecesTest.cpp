@@ -47,7 +47,6 @@ TEST(IdentifyOptions, PortsAndAReportGoWithItAndTheOtherJobsDoNot) {
 
 TEST(IdentifyWording, EachFindingInWords) {
     Identification app = Opened(serial::Dsr::kOn);
-    app.asked = true;
     app.identity = "\rKYST-SM-00,654321";
     IdentifyWords w = DescribeIdentification(app);
     EXPECT_EQ(w.lines, std::vector<std::string>{"DSR on: application firmware, serial 654321."});
@@ -65,7 +64,6 @@ TEST(IdentifyWording, EachFindingInWords) {
                   "the modem status of this line cannot be read (no DSR): not asked."});
 
     Identification silent = Opened(serial::Dsr::kOn);
-    silent.asked = true;
     w = DescribeIdentification(silent);
     EXPECT_EQ(w.lines, std::vector<std::string>{"DSR on, but nothing answered \"<V\" within 2 s."});
     EXPECT_EQ(w.exitCode, console::kExitSuccess) << "nothing is an answer too";
@@ -91,7 +89,6 @@ TEST(IdentifyWording, APortThatFailsSaysWhyWithTheSystemsWordsAndAdvice) {
                            "It is held by minicom (process 4711)."}));
 
     Identification unplugged = Opened(serial::Dsr::kOn);
-    unplugged.asked = true;
     unplugged.lineFailed = true;
     unplugged.lineError.code = 5;
     unplugged.lineError.text = "Input/output error";
