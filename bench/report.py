@@ -141,7 +141,7 @@ def road_section(folder):
     return "\n".join(text + [""])
 
 
-def splice_section(folder, doc, heading, section, before):
+def splice_section(doc, heading, section, before):
     """Puts a section into an existing docs/performance.md in place of its old one, else before
     the heading `before` (or at the end)."""
     old = open(doc).read()
@@ -326,15 +326,15 @@ def lines_section():
 
 def main():
     if sys.argv[1] == "--several-into":
-        splice_section(sys.argv[3], sys.argv[2], SEVERAL_HEADING, several_section(sys.argv[3]),
+        splice_section(sys.argv[2], SEVERAL_HEADING, several_section(sys.argv[3]),
                        "## Transfer time against image size")
         return 0
     if sys.argv[1] == "--road-into":
-        splice_section(sys.argv[3], sys.argv[2], ROAD_HEADING, road_section(sys.argv[3]),
+        splice_section(sys.argv[2], ROAD_HEADING, road_section(sys.argv[3]),
                        SEVERAL_HEADING)
         return 0
     if sys.argv[1] == "--station-idle-into":
-        splice_section(sys.argv[3], sys.argv[2], STATION_HEADING, station_section(sys.argv[3]),
+        splice_section(sys.argv[2], STATION_HEADING, station_section(sys.argv[3]),
                        "## Transfer time against image size")
         return 0
     folder, flavour, repeats = sys.argv[1], sys.argv[2], sys.argv[3]

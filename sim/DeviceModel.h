@@ -107,8 +107,6 @@ public:
     // When something next happens by itself: a character becomes readable, a restart or the
     // start of the application is due. False when nothing is pending.
     bool nextWake(Micros* when) const;
-    // DSR as the program's port shows it at now.
-    bool dsr(Micros now) { return modemLines(now).dsr; }
     // Every modem line at now, as they are.
     ModemStatus modemLines(Micros now);
     // Every modem line as the program's port reads it at now; false when the read fails (the

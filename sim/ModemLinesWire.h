@@ -9,8 +9,12 @@
 // Only C headers here: the preloaded library is also built for 32-bit programs, without the C++
 // library.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
 
 namespace sim::wire {
 
@@ -49,6 +53,26 @@ inline unsigned SocketName(unsigned long long dev, unsigned long long rdev, char
     out[0] = '\0';
     const int n = snprintf(out + 1, size - 1, "keystrand-sim/modem-lines/%llx/%llx", dev, rdev);
     return n > 0 && static_cast<unsigned>(n) < size - 1 ? static_cast<unsigned>(n) + 1 : 0;
+}
+
+// The socket's address for the terminal of those device numbers, and its size; false when the
+// name does not fit.
+inline bool SocketAddress(unsigned long long dev, unsigned long long rdev, sockaddr_un* address,
+                          socklen_t* size) {
+    *address = sockaddr_un{};
+    address->sun_family = AF_UNIX;
+    const unsigned length = SocketName(dev, rdev, address->sun_path, sizeof address->sun_path);
+    *size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+    return length != 0;
+}
+
+// Every send and receive on the socket waits at most that long.
+inline void SetWaitMs(int fd, int ms) {
+    timeval limit{};
+    limit.tv_sec = ms / 1000;
+    limit.tv_usec = (ms % 1000) * 1000;
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 } // namespace sim::wire

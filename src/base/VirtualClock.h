@@ -26,7 +26,6 @@ public:
 
     std::uint32_t now() const { return m_now; }
     void advance(std::uint32_t milliseconds) { m_now += milliseconds; }
-    void setStep(std::uint32_t step) { m_step = step; }
     unsigned long long reads() const { return m_reads; }
     unsigned long long totalSlept() const { return m_slept; }
     int sleeps() const { return m_sleeps; }

@@ -11,12 +11,9 @@ e2e_prefix_use
 e2e_use_modem_lines
 e2e_wine_start COM1 COM2 COM3 COM4
 
-exe="$E2E_BUILD_DIR/src/console/keystrand-update.exe"
-[ -f "$exe" ] || e2e_fail "no console program at $exe"
-package="$E2E_ARTIFACTS/package"
-mkdir -p "$package"
-printf '2.10\r\nfw.hex\r\n' >"$package/Keystrand_SM.txt"
-python3 "$E2E_LIB_DIR/../../tools/make_sample_hex.py" --size 4096 --output "$package/fw.hex"
+e2e_console_package 4096
+exe="$E2E_CONSOLE_EXE"
+package="$E2E_PACKAGE"
 records="$WINEPREFIX/drive_c/records.jsonl"
 rm -f "$records"
 
@@ -38,7 +35,7 @@ stop_device() {
     kill "$pid" 2>/dev/null || true
     e2e_wait_pid "$pid" 10 || e2e_fail "device $1 does not stop"
 }
-status() { sed -n "s/^$2=//p" "$E2E_ARTIFACTS/device$1.status"; }
+status() { e2e_device_status "device$1" "$2"; }
 # update NAME ARG...: the console program; its exit code in CODE, its output in NAME.out/.err.
 update() {
     local name="$1"

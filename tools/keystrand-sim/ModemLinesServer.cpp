@@ -2,7 +2,6 @@
 #include "ModemLinesServer.h"
 
 #include <cerrno>
-#include <cstddef>
 #include <cstring>
 
 #include <sys/socket.h>
@@ -42,10 +41,8 @@ bool ModemLinesServer::listen(const std::string& slavePath, std::string* error) 
         return Fail(error, "stat " + slavePath);
     }
     sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const unsigned length =
-        sim::wire::SocketName(st.st_dev, st.st_rdev, address.sun_path, sizeof address.sun_path);
-    if (length == 0) {
+    socklen_t size = 0;
+    if (!sim::wire::SocketAddress(st.st_dev, st.st_rdev, &address, &size)) {
         *error = "the modem-line socket's name does not fit";
         return false;
     }
@@ -53,7 +50,6 @@ bool ModemLinesServer::listen(const std::string& slavePath, std::string* error) 
     if (m_fd < 0) {
         return Fail(error, "modem-line socket");
     }
-    const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
     if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
         ::listen(m_fd, 16) != 0) {
         const bool ok = Fail(error, "modem-line socket for " + slavePath);
@@ -85,10 +81,7 @@ void ModemLinesServer::serveOne(int connection, const Answer& answer) {
         return; // another user's program: not this device's business
     }
     // The program sends its request right after connecting; a silent one is not waited for long.
-    timeval limit{};
-    limit.tv_usec = sim::wire::kDeviceWaitMs * 1000;
-    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sim::wire::SetWaitMs(connection, sim::wire::kDeviceWaitMs);
     sim::wire::Request request{};
     if (::recv(connection, &request, sizeof request, 0) != static_cast<ssize_t>(sizeof request) ||
         request.magic != sim::wire::kMagic) {

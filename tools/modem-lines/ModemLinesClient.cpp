@@ -2,10 +2,8 @@
 #include "ModemLinesClient.h"
 
 #include <errno.h>
-#include <stddef.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -22,22 +20,15 @@ int ConnectToDevice(int fd) {
         return -1;
     }
     sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const unsigned length =
-        sim::wire::SocketName(st.st_dev, st.st_rdev, address.sun_path, sizeof address.sun_path);
-    if (length == 0) {
+    socklen_t size = 0;
+    if (!sim::wire::SocketAddress(st.st_dev, st.st_rdev, &address, &size)) {
         return -1;
     }
     const int s = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (s < 0) {
         return -1;
     }
-    timeval limit{};
-    limit.tv_sec = sim::wire::kProgramWaitMs / 1000;
-    limit.tv_usec = (sim::wire::kProgramWaitMs % 1000) * 1000;
-    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+    sim::wire::SetWaitMs(s, sim::wire::kProgramWaitMs);
     ucred peer{};
     socklen_t peerSize = sizeof peer;
     if (::connect(s, reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
